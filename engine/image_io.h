@@ -1,0 +1,109 @@
+#pragma once
+
+// The image I/O layer: a reader opened on a file and a writer created for a
+// type identifier, both over libvips. Nothing above this layer calls libvips
+// for file work.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <vips/vips8>
+
+#include "properties.h"
+
+namespace krumple {
+
+// A picture passed from reader to writer. It carries its own colour profile;
+// pixels may still be decoding lazily when `decoded` is false.
+struct Image {
+    vips::VImage pixels;
+    bool decoded = false;
+
+    int width() const { return pixels.width(); }
+    int height() const { return pixels.height(); }
+    bool hasAlpha() const;
+};
+
+class ImageSource {
+public:
+    // nullptr for a missing or unreadable file, or one in no image format.
+    static std::unique_ptr<ImageSource> open(const std::filesystem::path& path);
+
+    // Images in the file; only the first is ever read.
+    std::size_t count() const { return 1; }
+
+    // Properties of image 0 (pixel size, orientation, nested TIFF/Exif/GPS/IPTC,
+    // raw metadata blocks).
+    const Properties& properties() const { return properties_; }
+
+    // Image 0 upright, longer side at most maxPixel, never upscaled. With
+    // `decodeNow` the pixels are in memory when this returns; otherwise they
+    // stream into whatever consumes them. nullopt when the header is refused
+    // (absurd pixel count) or the decoder fails.
+    std::optional<Image> thumbnail(std::int64_t maxPixel, bool decodeNow = true) const;
+
+    // Image 0 as stored: full size, no orientation applied.
+    std::optional<Image> storedImage() const;
+
+    // Whether every pixel of image 0 decodes cleanly (used to tell a damaged
+    // source from a failing encoder after the fact).
+    bool decodesCleanly() const;
+
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    ImageSource(std::filesystem::path path, vips::VImage header, Properties props);
+    std::filesystem::path path_;
+    vips::VImage header_;
+    Properties properties_;
+};
+
+class ImageDestination {
+public:
+    enum class Replace { allowed, never };
+
+    // nullptr when the type cannot be written or the folder cannot take a file.
+    // The file appears at `path` only when finalize() succeeds; with
+    // Replace::never an existing file there is left untouched and finalize fails.
+    static std::unique_ptr<ImageDestination> create(const std::filesystem::path& path,
+                                                    std::string_view typeIdentifier,
+                                                    Replace replace = Replace::allowed);
+    ~ImageDestination();
+    ImageDestination(const ImageDestination&) = delete;
+    ImageDestination& operator=(const ImageDestination&) = delete;
+
+    void addImage(const Image& image, const Properties& properties);
+    // True when the complete file is at its path. On failure nothing of this
+    // writer is left on disk.
+    bool finalize();
+
+private:
+    ImageDestination(std::filesystem::path path, std::string typeIdentifier, Replace replace,
+                     std::filesystem::path temp, int fd);
+    std::filesystem::path path_;
+    std::string typeIdentifier_;
+    Replace replace_;
+    std::filesystem::path temp_;
+    int fd_ = -1;
+    std::optional<Image> image_;
+    Properties properties_;
+    bool finalized_ = false;
+};
+
+// The type identifiers the writer can really encode, probed once per process
+// by a tiny encode per format.
+const std::vector<std::string>& writableTypeIdentifiers();
+
+// libvips set-up for this process: cache off, non-image loaders blocked.
+// Called by everything above; safe from any thread.
+void ensureImageLibrary();
+
+// Call before a thread that used libvips ends.
+void releaseImageLibraryThread();
+
+}  // namespace krumple
