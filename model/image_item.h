@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "item_id.h"
+
+namespace krumple {
+
+// Where one item stands. Only `failed` carries a message.
+class ItemStatus {
+public:
+    enum Kind : unsigned char { pending, converting, done, failed };
+
+    ItemStatus(Kind kind = pending) : kind_(kind) {}
+    static ItemStatus failure(std::string message) { return ItemStatus(failed, std::move(message)); }
+
+    Kind kind() const { return kind_; }
+    // The text shown to the user; empty unless failed.
+    const std::string& message() const { return message_; }
+
+    friend bool operator==(const ItemStatus&, const ItemStatus&) = default;
+
+private:
+    ItemStatus(Kind kind, std::string message) : kind_(kind), message_(std::move(message)) {}
+    Kind kind_;
+    std::string message_;
+};
+
+// One source file in the list. A plain value: copies are handed to rows and
+// to background work.
+struct ImageItem {
+    ItemId id;
+    std::filesystem::path url;          // the source, as it was added (not standardized)
+    std::int64_t originalSize = 0;      // bytes when added; 0 when unknown
+    ItemStatus status;
+    std::optional<std::filesystem::path> outputURL;  // set when a batch queues the item; gone on failure
+    std::optional<std::int64_t> outputSize;          // set on success; gone when queued again
+    int revision = 0;                   // +1 per recorded result: tells viewers the output was rewritten
+
+    friend bool operator==(const ImageItem&, const ImageItem&) = default;
+};
+
+}  // namespace krumple
