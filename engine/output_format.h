@@ -15,6 +15,7 @@ public:
     enum Case : unsigned char { heic, jpeg, png, avif, jxl, webp };
 
     constexpr OutputFormat(Case c) : case_(c) {}
+    // Equality and switch go through the case.
     constexpr operator Case() const { return case_; }
 
     static std::optional<OutputFormat> fromRawValue(std::string_view raw);
@@ -32,8 +33,6 @@ public:
     std::string_view fileExtension() const;
     std::string_view typeIdentifier() const;
     bool isLossless() const { return case_ == png; }
-
-    friend constexpr bool operator==(OutputFormat a, OutputFormat b) = default;
 
 private:
     Case case_;

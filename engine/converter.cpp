@@ -1,0 +1,126 @@
+#include "converter.h"
+
+#include <cmath>
+#include <system_error>
+
+namespace krumple::Converter {
+
+namespace {
+// Whole number nearest to v, halves away from zero, clamped into int64.
+std::int64_t roundedWhole(double v) {
+    if (!std::isfinite(v)) return 0;
+    if (v >= 9.2e18) return INT64_MAX;
+    if (v <= -9.2e18) return INT64_MIN;
+    return static_cast<std::int64_t>(std::round(v));
+}
+
+std::optional<std::int64_t> decodeLimit(const ImageSource& source, const ConvertSettings& settings) {
+    const auto size = orientedSize(source);
+    if (!size) return std::nullopt;
+    double longer = std::max(size->width, size->height);
+    if (settings.maxWidth && static_cast<double>(*settings.maxWidth) < size->width)
+        longer = static_cast<double>(roundedWhole(longer * static_cast<double>(*settings.maxWidth) / size->width));
+    return roundedWhole(longer);
+}
+}  // namespace
+
+std::optional<double> number(const PropertyValue* value) {
+    if (!value) return std::nullopt;
+    if (const double* n = value->number()) return *n;
+    return std::nullopt;
+}
+
+std::optional<PixelSize> orientedSize(const ImageSource& source) {
+    const Properties& p = source.properties();
+    auto at = [&](std::string_view key) {
+        auto it = p.find(key);
+        return number(it == p.end() ? nullptr : &it->second);
+    };
+    const auto width = at(prop::pixelWidth), height = at(prop::pixelHeight);
+    if (!width || !height || !(*width > 0) || !(*height > 0)) return std::nullopt;
+    const double o = at(prop::orientation).value_or(1.0);
+    const bool quarterTurn = std::isfinite(o) && std::trunc(o) >= 5;
+    return quarterTurn ? PixelSize{*height, *width} : PixelSize{*width, *height};
+}
+
+std::optional<Image> decode(const ImageSource& source, std::optional<std::int64_t> maxPixel, bool decodeNow) {
+    if (!maxPixel) {
+        const auto size = orientedSize(source);
+        if (!size) return source.storedImage();
+        maxPixel = roundedWhole(std::max(size->width, size->height));
+    }
+    if (auto image = source.thumbnail(*maxPixel, decodeNow)) return image;
+    return source.storedImage();
+}
+
+Image flattenedOnWhite(const Image& image) {
+    if (!image.hasAlpha()) return image;
+    try {
+        const vips::VImage& in = image.pixels;
+        const bool sixteenBit = in.interpretation() == VIPS_INTERPRETATION_RGB16 ||
+                                in.interpretation() == VIPS_INTERPRETATION_GREY16;
+        const double white = sixteenBit ? 65535.0 : 255.0;
+        const std::vector<double> background(static_cast<std::size_t>(in.bands() - 1), white);
+        vips::VImage flat = in.flatten(vips::VImage::option()->set("background", background)->set("max_alpha", white));
+        // flatten works in float; back to the source's sample format.
+        flat = flat.cast(in.format());
+        if (image.decoded) flat = flat.copy_memory();
+        return Image{flat, image.decoded};
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return image;
+    }
+}
+
+Properties metadata(const ImageSource& source) {
+    Properties p = source.properties();
+    for (std::string_view key : {prop::pixelWidth, prop::pixelHeight, prop::depth, prop::isIndexed, prop::hasAlpha,
+                                 prop::colorModel, prop::jfifDictionary, prop::pngDictionary, prop::gifDictionary,
+                                 prop::heicsDictionary, prop::fileContentsDictionary}) {
+        if (auto it = p.find(key); it != p.end()) p.erase(it);
+    }
+    p.insert_or_assign(std::string(prop::orientation), 1);
+    if (auto it = p.find(prop::tiffDictionary); it != p.end())
+        if (Properties* tiff = it->second.dictionary()) tiff->insert_or_assign(std::string(prop::tiffOrientation), 1);
+    if (auto it = p.find(prop::exifDictionary); it != p.end())
+        if (Properties* exif = it->second.dictionary()) {
+            for (std::string_view key : {prop::exifPixelXDimension, prop::exifPixelYDimension})
+                if (auto d = exif->find(key); d != exif->end()) exif->erase(d);
+        }
+    return p;
+}
+
+std::expected<std::int64_t, ConvertError> convert(const std::filesystem::path& src, const std::filesystem::path& dst,
+                                                  const ConvertSettings& settings, std::stop_token cancel,
+                                                  ImageDestination::Replace replace) {
+    if (cancel.stop_requested()) return std::unexpected(ConvertError::cancelled);
+
+    const auto source = ImageSource::open(src);
+    if (!source || source->count() < 1) return std::unexpected(ConvertError::unreadable);
+
+    const auto maxPixel = decodeLimit(*source, settings);
+    // Pixels stream from the decoder into the encoder; nothing holds the whole picture.
+    auto image = decode(*source, maxPixel, /*decodeNow=*/false);
+    if (!image) return std::unexpected(ConvertError::decodeFailed);
+
+    if (settings.format == OutputFormat::jpeg && image->hasAlpha()) image = flattenedOnWhite(*image);
+
+    Properties props = settings.stripMetadata ? Properties{} : metadata(*source);
+    if (!settings.format.isLossless())
+        props.insert_or_assign(std::string(prop::lossyCompressionQuality), settings.quality);
+
+    auto destination = ImageDestination::create(dst, settings.format.typeIdentifier(), replace);
+    if (!destination) return std::unexpected(ConvertError::encodeFailed);
+    destination->addImage(*image, props);
+    if (!destination->finalize()) {
+        // Decoding happens during the write: tell a damaged source from a failing encoder.
+        if (!source->decodesCleanly()) return std::unexpected(ConvertError::decodeFailed);
+        return std::unexpected(ConvertError::encodeFailed);
+    }
+
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(dst, ec);
+    return ec ? 0 : static_cast<std::int64_t>(size);
+}
+
+}  // namespace krumple::Converter

@@ -1,0 +1,28 @@
+#include "fmt.h"
+
+#include <cmath>
+
+#include <glib.h>
+
+namespace krumple::Fmt {
+
+std::string percent(std::int64_t from, std::int64_t to) {
+    if (from < 1) return "0%";
+    const double change = static_cast<double>(to - from) / static_cast<double>(from) * 100.0;
+    const auto whole = static_cast<long long>(std::round(change));  // halves away from zero
+    return (whole >= 1 ? "+" : "") + std::to_string(whole) + "%";
+}
+
+std::string byteCount(std::int64_t bytes) {
+    // g_format_size takes an unsigned count; negative sizes never come from a file.
+    gchar* text = g_format_size(static_cast<guint64>(bytes < 0 ? 0 : bytes));
+    std::string result(text);
+    g_free(text);
+    return result;
+}
+
+std::string savings(std::int64_t from, std::int64_t to) {
+    return byteCount(from) + " \u2192 " + byteCount(to) + " (" + percent(from, to) + ")";
+}
+
+}  // namespace krumple::Fmt

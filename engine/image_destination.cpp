@@ -1,0 +1,188 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <algorithm>
+#include <random>
+
+#include "image_io.h"
+#include "metadata_blocks.h"
+#include "savers.h"
+
+namespace krumple {
+
+namespace {
+using vips::VImage;
+
+std::filesystem::path folderOf(const std::filesystem::path& path) {
+    return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+}
+
+// A hidden name in the destination folder, so that the final rename is atomic
+// and a batch adding that folder never picks it up.
+std::filesystem::path temporaryName(const std::filesystem::path& folder) {
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    char name[48];
+    std::snprintf(name, sizeof name, ".krumple-%016llx.tmp", static_cast<unsigned long long>(random()));
+    return folder / name;
+}
+
+bool writeAll(int fd, const Blob& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool moveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to,
+                   ImageDestination::Replace replace) {
+    if (replace == ImageDestination::Replace::allowed) return ::rename(from.c_str(), to.c_str()) == 0;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // File systems without RENAME_NOREPLACE: link() refuses an existing name too.
+    if (::link(from.c_str(), to.c_str()) != 0) return false;
+    ::unlink(from.c_str());
+    return true;
+}
+
+// What the writer puts in the file: the image's own colour profile always,
+// and exactly the metadata the properties carry.
+VImage prepared(const Image& image, const Properties& props, Blob* exifOut, std::string* xmpOut) {
+    VImage out = image.pixels;
+    // Formats other than JPEG cannot hold CMYK, and every viewer shows sRGB right.
+    if (out.interpretation() == VIPS_INTERPRETATION_CMYK)
+        out = out.icc_transform("srgb", VImage::option()->set("embedded", true)->set("input_profile", "cmyk"));
+    out = out.copy();
+
+    char** fields = vips_image_get_fields(out.get_image());
+    for (char** f = fields; *f; ++f) {
+        const std::string_view name(*f);
+        if (name.starts_with("exif-") || name == VIPS_META_XMP_NAME || name == VIPS_META_IPTC_NAME ||
+            name == "jpeg-thumbnail-data" || name == VIPS_META_ORIENTATION)
+            out.remove(*f);
+    }
+    g_strfreev(fields);
+
+    const int orientation = static_cast<int>(numberAt(props, prop::orientation).value_or(1));
+    if (auto it = props.find(prop::exifData); it != props.end() && it->second.blob()) {
+        if (auto upright = exif::upright(*it->second.blob(), orientation)) *exifOut = std::move(*upright);
+    }
+    if (auto it = props.find(prop::xmpData); it != props.end() && it->second.string())
+        *xmpOut = xmp::upright(*it->second.string());
+    if (auto it = props.find(prop::iptcData); it != props.end() && it->second.blob()) {
+        const Blob& b = *it->second.blob();
+        vips_image_set_blob_copy(out.get_image(), VIPS_META_IPTC_NAME, b.data(), b.size());
+    }
+    if (!xmpOut->empty())
+        vips_image_set_blob_copy(out.get_image(), VIPS_META_XMP_NAME, xmpOut->data(), xmpOut->size());
+    out.set(VIPS_META_ORIENTATION, orientation);
+    return out;
+}
+
+// libvips rebuilds EXIF from per-tag fields on save, and drops every tag
+// without one. Let its own loader make those fields from our block.
+void attachExif(VImage& out, const Blob& tiff) {
+    static const Blob tinyJpeg = [] {
+        VipsBlob* blob = VImage::black(1, 1).jpegsave_buffer(VImage::option()->set("strip", true));
+        const auto* area = reinterpret_cast<VipsArea*>(blob);
+        const auto* b = static_cast<const std::uint8_t*>(area->data);
+        Blob jpeg(b, b + area->length);
+        vips_area_unref(reinterpret_cast<VipsArea*>(blob));
+        return jpeg;
+    }();
+    const Blob app1 = exif::withPrefix(tiff);
+    if (app1.size() + 2 > 0xFFFF) return;  // cannot travel in one JPEG segment
+    Blob carrier{0xFF, 0xD8, 0xFF, 0xE1, static_cast<std::uint8_t>((app1.size() + 2) >> 8),
+                 static_cast<std::uint8_t>((app1.size() + 2) & 0xFF)};
+    carrier.insert(carrier.end(), app1.begin(), app1.end());
+    carrier.insert(carrier.end(), tinyJpeg.begin() + 2, tinyJpeg.end());
+    const VImage parsed = VImage::new_from_buffer(carrier.data(), carrier.size(), "");
+    char** fields = vips_image_get_fields(parsed.get_image());
+    for (char** f = fields; *f; ++f) {
+        const std::string_view name(*f);
+        if (name.starts_with("exif-ifd") && !name.ends_with("-Orientation"))
+            out.set(*f, parsed.get_string(*f));
+    }
+    g_strfreev(fields);
+    vips_image_set_blob_copy(out.get_image(), VIPS_META_EXIF_NAME, app1.data(), app1.size());
+}
+}  // namespace
+
+std::unique_ptr<ImageDestination> ImageDestination::create(const std::filesystem::path& path,
+                                                           std::string_view typeIdentifier, Replace replace) {
+    ensureImageLibrary();
+    if (!savers::isKnownType(typeIdentifier)) return nullptr;
+    const auto& writable = writableTypeIdentifiers();
+    if (std::find(writable.begin(), writable.end(), typeIdentifier) == writable.end()) return nullptr;
+    const std::filesystem::path folder = folderOf(path);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        std::filesystem::path temp = temporaryName(folder);
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            return std::unique_ptr<ImageDestination>(
+                new ImageDestination(path, std::string(typeIdentifier), replace, std::move(temp), fd));
+        if (errno != EEXIST) return nullptr;
+    }
+    return nullptr;
+}
+
+ImageDestination::ImageDestination(std::filesystem::path path, std::string typeIdentifier, Replace replace,
+                                   std::filesystem::path temp, int fd)
+    : path_(std::move(path)), typeIdentifier_(std::move(typeIdentifier)), replace_(replace),
+      temp_(std::move(temp)), fd_(fd) {}
+
+ImageDestination::~ImageDestination() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!finalized_) ::unlink(temp_.c_str());
+}
+
+void ImageDestination::addImage(const Image& image, const Properties& properties) {
+    image_ = image;
+    properties_ = properties;
+}
+
+bool ImageDestination::finalize() {
+    if (!image_ || finalized_ || fd_ < 0) return false;
+    const std::optional<double> quality = numberAt(properties_, prop::lossyCompressionQuality);
+    bool written = false;
+    try {
+        Blob exifBlock;
+        std::string xmpPacket;
+        VImage out = prepared(*image_, properties_, &exifBlock, &xmpPacket);
+        if (typeIdentifier_ == "public.jxl") {
+            // libvips writes neither EXIF nor XMP into JPEG XL: add the boxes ourselves.
+            const Blob codestream = savers::encode(out, typeIdentifier_, quality);
+            const bool boxes = !exifBlock.empty() || !xmpPacket.empty();
+            const auto file = boxes ? jxl::withMetadataBoxes(codestream, exifBlock.empty() ? nullptr : &exifBlock,
+                                                             xmpPacket.empty() ? nullptr : &xmpPacket)
+                                    : std::optional<Blob>(codestream);
+            written = file && writeAll(fd_, *file);
+        } else {
+            if (!exifBlock.empty()) attachExif(out, exifBlock);
+            savers::encode(out, typeIdentifier_, quality, vips::VTarget::new_to_descriptor(fd_));
+            written = true;
+        }
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        written = false;
+    }
+    // Flushed before the rename, so a crash never leaves a short file under the final name.
+    written = written && ::fsync(fd_) == 0;
+    const bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    if (!written || !closed || !moveIntoPlace(temp_, path_, replace_)) {
+        ::unlink(temp_.c_str());
+        finalized_ = true;
+        return false;
+    }
+    finalized_ = true;
+    return true;
+}
+
+}  // namespace krumple

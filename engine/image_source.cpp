@@ -1,0 +1,164 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "image_io.h"
+#include "metadata_blocks.h"
+
+namespace krumple {
+
+namespace {
+using vips::VImage;
+
+// Pixel counts above this are refused before any decoding: a small file can
+// claim an enormous picture.
+constexpr std::int64_t pixelLimit = std::int64_t{1} << 28;
+
+std::optional<Blob> blobField(const VImage& im, const char* name) {
+    if (im.get_typeof(name) == 0) return std::nullopt;
+    size_t size = 0;
+    const void* data = im.get_blob(name, &size);
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    return Blob(bytes, bytes + size);
+}
+
+int bitsPerSample(VipsBandFormat f) {
+    switch (f) {
+    case VIPS_FORMAT_UCHAR:
+    case VIPS_FORMAT_CHAR: return 8;
+    case VIPS_FORMAT_USHORT:
+    case VIPS_FORMAT_SHORT: return 16;
+    case VIPS_FORMAT_DOUBLE:
+    case VIPS_FORMAT_DPCOMPLEX: return 64;
+    default: return 32;
+    }
+}
+
+const char* colorModel(VipsInterpretation i) {
+    switch (i) {
+    case VIPS_INTERPRETATION_B_W:
+    case VIPS_INTERPRETATION_GREY16: return "Gray";
+    case VIPS_INTERPRETATION_CMYK: return "CMYK";
+    case VIPS_INTERPRETATION_LAB:
+    case VIPS_INTERPRETATION_LABQ:
+    case VIPS_INTERPRETATION_LABS: return "Lab";
+    default: return "RGB";
+    }
+}
+
+Properties readProperties(const VImage& im) {
+    Properties p;
+    p.emplace(prop::pixelWidth, im.width());
+    p.emplace(prop::pixelHeight, im.height());
+    p.emplace(prop::depth, bitsPerSample(im.format()));
+    p.emplace(prop::hasAlpha, vips_image_hasalpha(im.get_image()) ? 1 : 0);
+    p.emplace(prop::colorModel, colorModel(im.interpretation()));
+    if (im.get_typeof("palette-bit-depth") != 0) p.emplace(prop::isIndexed, 1);
+    if (im.get_typeof(VIPS_META_ORIENTATION) != 0) p.emplace(prop::orientation, im.get_int(VIPS_META_ORIENTATION));
+    if (im.get_typeof(VIPS_META_RESOLUTION_UNIT) != 0) {
+        p.emplace(prop::dpiWidth, im.xres() * 25.4);
+        p.emplace(prop::dpiHeight, im.yres() * 25.4);
+    }
+    if (auto icc = blobField(im, VIPS_META_ICC_NAME))
+        if (auto name = icc::profileName(*icc)) p.emplace(prop::profileName, *name);
+    if (auto e = blobField(im, VIPS_META_EXIF_NAME)) {
+        Blob tiff = exif::bareTiff(e->data(), e->size());
+        for (auto& [key, dict] : exif::dictionaries(tiff)) p.emplace(key, std::move(dict));
+        p.emplace(prop::exifData, std::move(tiff));
+    }
+    if (auto x = blobField(im, VIPS_META_XMP_NAME)) {
+        std::string packet(x->begin(), x->end());
+        while (!packet.empty() && packet.back() == '\0') packet.pop_back();
+        p.emplace(prop::xmpData, std::move(packet));
+    }
+    if (auto i = blobField(im, VIPS_META_IPTC_NAME)) {
+        if (Properties dict = iptc::dictionary(*i); !dict.empty()) p.emplace(prop::iptcDictionary, std::move(dict));
+        p.emplace(prop::iptcData, std::move(*i));
+    }
+    return p;
+}
+
+// Loaders are chosen by content, and the path is never parsed for
+// "[options]" as libvips does with file names.
+VImage openHeader(const std::filesystem::path& path, VipsFailOn failOn) {
+    vips::VSource source = vips::VSource::new_from_file(path.c_str());
+    return VImage::new_from_source(source, "",
+                                   VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", failOn));
+}
+
+bool isRegularReadableFile(const std::filesystem::path& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), R_OK) == 0;
+}
+
+bool withinLimit(const VImage& header) {
+    return static_cast<std::int64_t>(header.width()) * header.height() <= pixelLimit;
+}
+
+std::optional<Image> finish(VImage image, bool decodeNow) {
+    if (decodeNow) image = image.copy_memory();
+    return Image{image, decodeNow};
+}
+}  // namespace
+
+bool Image::hasAlpha() const { return vips_image_hasalpha(pixels.get_image()) != 0; }
+
+ImageSource::ImageSource(std::filesystem::path path, VImage header, Properties props)
+    : path_(std::move(path)), header_(std::move(header)), properties_(std::move(props)) {}
+
+std::unique_ptr<ImageSource> ImageSource::open(const std::filesystem::path& path) {
+    ensureImageLibrary();
+    // FIFOs and devices would block or never end.
+    if (!isRegularReadableFile(path)) return nullptr;
+    try {
+        VImage header = openHeader(path, VIPS_FAIL_ON_NONE);
+        Properties props = readProperties(header);
+        return std::unique_ptr<ImageSource>(new ImageSource(path, std::move(header), std::move(props)));
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return nullptr;
+    }
+}
+
+std::optional<Image> ImageSource::thumbnail(std::int64_t maxPixel, bool decodeNow) const {
+    if (!withinLimit(header_) || maxPixel < 1) return std::nullopt;
+    const int box = static_cast<int>(std::min<std::int64_t>(maxPixel, 10'000'000));
+    try {
+        vips::VSource source = vips::VSource::new_from_file(path_.c_str());
+        VImage image = VImage::thumbnail_source(source, box,
+                                                VImage::option()
+                                                    ->set("height", box)
+                                                    ->set("size", VIPS_SIZE_DOWN)
+                                                    // thumbnail_source drops its own fail_on in 8.14;
+                                                    // the loader options string gets through.
+                                                    ->set("option_string", "fail_on=truncated"));
+        return finish(image, decodeNow);
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+}
+
+std::optional<Image> ImageSource::storedImage() const {
+    if (!withinLimit(header_)) return std::nullopt;
+    try {
+        return finish(openHeader(path_, VIPS_FAIL_ON_TRUNCATED), true);
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+}
+
+bool ImageSource::decodesCleanly() const {
+    if (!withinLimit(header_)) return false;
+    try {
+        VImage image = openHeader(path_, VIPS_FAIL_ON_TRUNCATED);
+        (void)image.avg();  // pulls every pixel through the decoder
+        return true;
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return false;
+    }
+}
+
+}  // namespace krumple
