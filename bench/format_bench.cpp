@@ -1,0 +1,130 @@
+#include "format_bench.h"
+
+#include <iostream>
+
+#include "picture_check.h"
+#include "text_table.h"
+#include "timed_variants.h"
+
+namespace krumple::bench {
+
+namespace {
+
+constexpr double quality = 0.8;
+constexpr int slowReps = 3;
+constexpr double slowMs = 10'000;
+
+struct SweepEntry {
+    std::string group;
+    std::string label;
+    std::string ext;
+    std::string options;  // for `vips copy`; empty means a heif-enc preset in `label`
+    bool isDefault;       // libvips' own default for this saver
+};
+
+// The speed settings worth comparing per saver, libvips' defaults marked.
+std::vector<SweepEntry> sweep() {
+    std::vector<SweepEntry> s;
+    for (int e = 0; e <= 4; ++e)
+        s.push_back({"avif (heifsave, aom)", "effort " + std::to_string(e), "avif",
+                     "Q=80,compression=av1,effort=" + std::to_string(e), e == 4});
+    for (int e = 3; e <= 7; ++e)
+        s.push_back({"jxl (jxlsave)", "effort " + std::to_string(e), "jxl", "Q=80,effort=" + std::to_string(e),
+                     e == 7});
+    for (int e : {0, 2, 4, 6})
+        s.push_back({"webp (webpsave)", "effort " + std::to_string(e), "webp", "Q=80,effort=" + std::to_string(e),
+                     e == 4});
+    s.push_back({"jpeg (jpegsave)", "plain", "jpg", "Q=80", true});
+    s.push_back({"jpeg (jpegsave)", "optimize_coding", "jpg", "Q=80,optimize_coding", false});
+    for (int c : {1, 3, 6, 9})
+        s.push_back({"png (pngsave)", "compression " + std::to_string(c), "png",
+                     "compression=" + std::to_string(c), c == 6});
+    for (int e : {0, 4, 9})
+        s.push_back({"heic (heifsave, x265)", "effort " + std::to_string(e), "heic",
+                     "Q=80,compression=hevc,effort=" + std::to_string(e), e == 4});
+    // x265's preset is out of libvips' reach; heif-enc shows what it would buy.
+    for (const char* preset : {"slow", "medium", "fast", "ultrafast"})
+        s.push_back({"heic (heif-enc, x265)", std::string("preset ") + preset, "heic", "", false});
+    return s;
+}
+
+std::string psnrText(const std::filesystem::path& src, const std::filesystem::path& out) {
+    const auto p = psnr(src, out);
+    return p ? fixed(*p, 2) : "-";
+}
+
+std::string relative(double value, double base) { return base > 0 ? fixed(value / base, 2) : "-"; }
+
+}  // namespace
+
+bool runFormatBench(const BenchOptions& options, std::ostream& out) {
+    const auto src = largest(options.files);
+    if (src.empty()) return false;
+    const auto log = options.work / "format-child.log";
+    bool ok = true;
+
+    // Our converter, all six formats, the engine's own encoder settings.
+    std::vector<Variant> ours;
+    for (OutputFormat f : OutputFormat::allCases()) {
+        const auto dst = options.work / ("six." + std::string(f.fileExtension()));
+        ours.push_back({.group = std::string(f.rawValue()), .label = std::string(f.label()),
+                        .argv = oursConvert(src, dst, f, quality), .output = dst});
+    }
+    runInterleaved(ours, options.reps, slowReps, slowMs, log, "six formats");
+
+    const auto size = pictureSize(src);
+    out << "Source: " << src.filename().string() << " (" << describe(size) << ", " << fileBytes(src)
+        << " bytes), quality 0.8, VIPS_CONCURRENCY=1\n\n";
+    TextTable six({"format", "wall ms", "cpu ms", "peak MB", "bytes", "bytes ÷ jpeg", "PSNR dB"});
+    std::int64_t jpegBytes = 0;
+    for (const auto& v : ours)
+        if (v.group == "jpeg") jpegBytes = fileBytes(v.output);
+    for (const auto& v : ours) {
+        if (v.failed) ok = false;
+        const auto bytes = fileBytes(v.output);
+        six.add({v.group, v.failed ? "FAILED" : fixed(v.wallMs(), 0), fixed(v.cpuMs(), 0), fixed(v.peakMB(), 1),
+                 std::to_string(bytes), relative(static_cast<double>(bytes), static_cast<double>(jpegBytes)),
+                 psnrText(src, v.output)});
+    }
+    six.print(out);
+
+    // The speed settings of each saver, through the peer tools.
+    std::vector<Variant> alts;
+    std::vector<bool> isDefault;
+    int n = 0;
+    for (const auto& e : sweep()) {
+        const auto dst = options.work / ("sweep" + std::to_string(n++) + "." + e.ext);
+        Argv argv = e.options.empty()
+                        ? Argv{"heif-enc", "-q", "80", "-p", "preset=" + e.label.substr(e.label.find(' ') + 1),
+                               "-o", dst.string(), src.string()}
+                        : vipsCopy(src, dst, e.options);
+        alts.push_back({.group = e.group, .label = e.label, .argv = std::move(argv), .output = dst});
+        isDefault.push_back(e.isDefault);
+    }
+    runInterleaved(alts, options.reps, slowReps, slowMs, log, "encoder settings");
+
+    out << "\nEncoder speed settings on the same photo (vips copy / heif-enc, Q=80, VIPS_CONCURRENCY=1);\n"
+           "\"÷ default\" is against libvips' default for that saver (marked *)\n\n";
+    TextTable table({"saver", "setting", "runs", "wall ms", "cpu ms", "peak MB", "bytes", "time ÷ default",
+                     "bytes ÷ default", "PSNR dB"},
+                    2);
+    for (std::size_t i = 0; i < alts.size(); ++i) {
+        const auto& v = alts[i];
+        const Variant* base = nullptr;
+        for (std::size_t j = 0; j < alts.size(); ++j)
+            if (isDefault[j] && alts[j].group.substr(0, 4) == v.group.substr(0, 4)) base = &alts[j];
+        const auto bytes = fileBytes(v.output);
+        const auto baseBytes = base ? fileBytes(base->output) : 0;
+        table.add({v.group, v.label + (isDefault[i] ? " *" : ""), std::to_string(v.runs.size()),
+                   v.failed ? "FAILED" : fixed(v.wallMs(), 0), fixed(v.cpuMs(), 0), fixed(v.peakMB(), 1),
+                   std::to_string(bytes), base ? relative(v.wallMs(), base->wallMs()) : "-",
+                   base ? relative(static_cast<double>(bytes), static_cast<double>(baseBytes)) : "-",
+                   psnrText(src, v.output)});
+    }
+    table.print(out);
+    out << "\nmedians of " << options.reps << " runs (" << slowReps << " for settings slower than "
+        << fixed(slowMs / 1000, 0) << " s), interleaved\n";
+    return ok;
+}
+
+}  // namespace krumple::bench
