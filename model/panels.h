@@ -10,13 +10,12 @@ namespace krumple {
 // dialogs; tests with fakes. Called on the main thread.
 class Panels {
 public:
+    virtual ~Panels() = default;
     // Files and folders, several at once, prompt "Add". Empty when cancelled.
     virtual std::vector<std::filesystem::path> chooseFilesToAdd() = 0;
     // One folder, new folders allowed, prompt "Choose". nullopt when cancelled.
     virtual std::optional<std::filesystem::path> chooseOutputFolder() = 0;
 
-protected:
-    ~Panels() = default;
 };
 
 }  // namespace krumple

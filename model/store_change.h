@@ -43,10 +43,9 @@ struct StoreChange {
 // Observers may call store operations from storeChanged().
 class StoreObserver {
 public:
+    virtual ~StoreObserver() = default;
     virtual void storeChanged(const StoreChange& change) = 0;
 
-protected:
-    ~StoreObserver() = default;
 };
 
 }  // namespace krumple

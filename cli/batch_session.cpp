@@ -1,0 +1,154 @@
+#include "batch_session.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <unordered_set>
+
+#include "report_text.h"
+#include "signal_watch.h"
+#include "store.h"
+#include "task_queue.h"
+
+namespace krumple::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+void printLine(std::FILE* stream, const std::string& line) {
+    std::fputs(line.c_str(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+int usageError(const std::string& message) {
+    printLine(stderr, "krumple-cli: " + message);
+    return 2;
+}
+
+// Prints each result as it is recorded, and the progress bar on a terminal.
+class Reporter : public StoreObserver {
+public:
+    Reporter(const Store& store, bool json) : store_(store), json_(json), bar_(::isatty(STDERR_FILENO) == 1) {}
+
+    void storeChanged(const StoreChange& change) override {
+        if (change.field == StoreField::items && change.edit == StoreChange::ItemsEdit::updated) {
+            for (const ItemId id : change.ids) {
+                const ImageItem* item = store_.item(id);
+                if (!item) continue;
+                const auto kind = item->status.kind();
+                if ((kind == ItemStatus::done || kind == ItemStatus::failed) && reported_.insert(id).second)
+                    print(json_ ? resultJson(*item) : resultLine(*item));
+            }
+        }
+        if (change.field == StoreField::completed || change.field == StoreField::total) drawBar();
+    }
+
+    void print(const std::string& line) {
+        clearBar();
+        printLine(stdout, line);
+        drawBar();
+    }
+
+    void clearBar() {
+        if (bar_ && barShown_) std::fputs("\r\033[K", stderr);
+        barShown_ = false;
+    }
+
+    void drawBar() {
+        if (!bar_ || !store_.isRunning()) return;
+        std::fputs(("\r\033[K" + progressBar(store_.completed(), store_.total())).c_str(), stderr);
+        std::fflush(stderr);
+        barShown_ = true;
+    }
+
+private:
+    const Store& store_;
+    bool json_;
+    bool bar_;
+    bool barShown_ = false;
+    std::unordered_set<ItemId> reported_;
+};
+
+}  // namespace
+
+int runBatchSession(const CliOptions& options) {
+    for (const auto& path : options.paths) {
+        std::error_code error;
+        const auto status = fs::symlink_status(path, error);
+        if (error || status.type() == fs::file_type::not_found)
+            return usageError("no such file or folder: " + path.native());
+    }
+    if (options.outputFolder) {
+        std::error_code error;
+        if (fs::exists(*options.outputFolder, error) && !fs::is_directory(*options.outputFolder, error))
+            return usageError("--out is not a folder: " + options.outputFolder->native());
+        fs::create_directories(*options.outputFolder, error);
+        if (error) return usageError("can't create the folder " + options.outputFolder->native());
+    }
+
+    TaskQueue queue;
+    auto store = std::make_shared<Store>(queue.executor());
+    if (options.format) store->setFormat(*options.format);
+    store->setQuality(options.quality);
+    if (options.maxWidth) {
+        store->setLimitWidth(true);
+        store->setMaxWidth(*options.maxWidth);
+    }
+    store->setStripMetadata(options.stripMetadata);
+    if (options.outputFolder) {
+        store->setOutputFolder(*options.outputFolder);
+        store->setOutputMode(OutputMode::folder);
+    }
+    if (options.jobs) store->setProcessorCount([jobs = *options.jobs] { return jobs; });
+
+    bool cancelled = false;
+    const SignalWatch signals([&queue, &cancelled, &store] {
+        queue.post([&cancelled, &store] {
+            if (!cancelled) printLine(stderr, "\r\033[KCancelling\u2026 (conversions already running will finish)");
+            cancelled = true;
+            store->cancelRunTask();
+        });
+    });
+
+    bool added = false;
+    store->add(options.paths, [&added](std::size_t) { added = true; });
+    while (!added && !cancelled) queue.runOne(std::chrono::seconds(1));
+    if (cancelled) return 1;  // the store stops its folder walk as it goes
+
+    int failures = 0;
+    std::unordered_set<std::string> listed;
+    for (const auto& item : store->items()) listed.insert(standardizedPath(item.url));
+    for (const auto& path : options.paths) {
+        std::error_code error;
+        if (fs::is_directory(path, error)) continue;
+        // A file named on the command line deserves an answer, not silence.
+        if (!listed.insert(standardizedPath(path)).second) continue;
+        ++failures;
+        const auto message = "Can't read this image";
+        printLine(stdout, options.json ? failureJson(path.native(), message) : failureLine(path.native(), message));
+    }
+    if (store->items().empty()) {
+        if (failures == 0) printLine(stderr, "No images found.");
+        return failures == 0 ? 0 : 1;
+    }
+
+    Reporter reporter(*store, options.json);
+    store->subscribe(&reporter);
+    store->startConversion();
+    while (store->isRunning()) queue.runOne(std::chrono::seconds(1));
+    reporter.clearBar();
+    store->unsubscribe(&reporter);
+
+    if (!options.json)
+        for (const auto& line : totalsLines(store->items())) printLine(stdout, line);
+    bool allDone = failures == 0;
+    for (const auto& item : store->items()) allDone = allDone && item.status.kind() == ItemStatus::done;
+    return allDone ? 0 : 1;
+}
+
+}  // namespace krumple::cli

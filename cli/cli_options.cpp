@@ -1,0 +1,136 @@
+#include "cli_options.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+namespace krumple::cli {
+namespace {
+
+std::optional<std::int64_t> wholeNumber(const std::string& text) {
+    std::int64_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [rest, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || rest != end) return std::nullopt;
+    return value;
+}
+
+std::optional<double> decimal(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+std::string formatNames(const std::vector<OutputFormat>& formats) {
+    std::string names;
+    for (const auto f : formats) {
+        if (!names.empty()) names += ", ";
+        names += f.rawValue();
+    }
+    return names.empty() ? "none" : names;
+}
+
+}  // namespace
+
+std::string usageText() {
+    return "Usage: krumple-cli [OPTIONS] PATH...\n"
+           "Convert images, and the images in folders (searched recursively), to a smaller format.\n"
+           "\n"
+           "  --format FORMAT   heic, jpeg, png, avif, jxl or webp (default: the first this system encodes)\n"
+           "  --quality Q       lossy quality from 0.05 to 1.0 (default 0.8)\n"
+           "  --max-width N     largest output width in pixels (at least 16)\n"
+           "  --strip           leave metadata out (colour profiles are kept)\n"
+           "  --out DIR         write every output into DIR (default: next to the originals)\n"
+           "  --jobs N          conversions at once (default: one per core)\n"
+           "  --json            one JSON object per result instead of text\n"
+           "  --list-formats    list the formats this system can write\n"
+           "  --help            show this help\n"
+           "  --version         show the version\n"
+           "\n"
+           "Exit status: 0 when every file converted, 1 when any did not, 2 for a usage error.\n";
+}
+
+std::expected<CliOptions, std::string> parseArguments(const std::vector<std::string>& args,
+                                                      const std::vector<OutputFormat>& encodable) {
+    CliOptions options;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            options.paths.emplace_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string name = arg;
+        std::optional<std::string> inlineValue;
+        if (const auto eq = arg.find('='); arg.starts_with("--") && eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            inlineValue = arg.substr(eq + 1);
+        }
+        auto flag = [&](bool& field) -> std::optional<std::string> {
+            if (inlineValue) return name + " takes no value";
+            field = true;
+            return std::nullopt;
+        };
+        auto value = [&]() -> std::expected<std::string, std::string> {
+            if (inlineValue) return *inlineValue;
+            if (i + 1 >= args.size()) return std::unexpected(name + " needs a value");
+            return args[++i];
+        };
+
+        std::optional<std::string> error;
+        if (name == "--strip") {
+            error = flag(options.stripMetadata);
+        } else if (name == "--json") {
+            error = flag(options.json);
+        } else if (name == "--list-formats") {
+            error = flag(options.listFormats);
+        } else if (name == "--help" || name == "-h") {
+            error = flag(options.help);
+        } else if (name == "--version") {
+            error = flag(options.version);
+        } else if (name == "--format" || name == "--quality" || name == "--max-width" || name == "--out" ||
+                   name == "--jobs") {
+            const auto given = value();
+            if (!given) return std::unexpected(given.error());
+            const std::string& v = *given;
+            if (name == "--format") {
+                const auto format = OutputFormat::fromRawValue(v);
+                if (!format) return std::unexpected("unknown format \"" + v + "\" (heic, jpeg, png, avif, jxl or webp)");
+                if (std::find(encodable.begin(), encodable.end(), *format) == encodable.end())
+                    return std::unexpected("this system can't write " + v + " (it can write: " +
+                                           formatNames(encodable) + ")");
+                options.format = *format;
+            } else if (name == "--quality") {
+                const auto q = decimal(v);
+                if (!q || *q < 0.05 || *q > 1.0) return std::unexpected("--quality must be from 0.05 to 1.0, not \"" + v + "\"");
+                options.quality = *q;
+            } else if (name == "--max-width") {
+                const auto n = wholeNumber(v);
+                if (!n || *n < 1) return std::unexpected("--max-width must be a whole number of pixels, not \"" + v + "\"");
+                options.maxWidth = *n;
+            } else if (name == "--out") {
+                if (v.empty()) return std::unexpected("--out needs a folder");
+                options.outputFolder = std::filesystem::path(v);
+            } else {
+                const auto n = wholeNumber(v);
+                if (!n || *n < 1 || *n > 1024) return std::unexpected("--jobs must be a whole number from 1 to 1024, not \"" + v + "\"");
+                options.jobs = static_cast<int>(*n);
+            }
+        } else {
+            return std::unexpected("unknown option " + name);
+        }
+        if (error) return std::unexpected(*error);
+    }
+    if (options.paths.empty() && !options.help && !options.version && !options.listFormats)
+        return std::unexpected("no files or folders given");
+    return options;
+}
+
+}  // namespace krumple::cli

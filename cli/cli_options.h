@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "output_format.h"
+
+namespace krumple::cli {
+
+struct CliOptions {
+    std::optional<OutputFormat> format;  // absent: the store's default
+    double quality = 0.8;
+    std::optional<std::int64_t> maxWidth;
+    bool stripMetadata = false;
+    std::optional<std::filesystem::path> outputFolder;  // absent: next to the originals
+    std::optional<int> jobs;                            // absent: one per core
+    bool json = false;
+    bool listFormats = false;
+    bool help = false;
+    bool version = false;
+    std::vector<std::filesystem::path> paths;
+};
+
+// Arguments without the program name. A usage error comes back as its
+// message. Formats are checked against `encodable`.
+std::expected<CliOptions, std::string> parseArguments(const std::vector<std::string>& args,
+                                                      const std::vector<OutputFormat>& encodable);
+
+std::string usageText();
+
+}  // namespace krumple::cli

@@ -1,0 +1,107 @@
+#include "report_text.h"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "fmt.h"
+
+namespace krumple::cli {
+
+std::string jsonString(std::string_view bytes) {
+    std::string out = "\"";
+    const char* p = bytes.data();
+    const char* end = p + bytes.size();
+    while (p < end) {
+        const char* invalid = nullptr;
+        const bool valid = g_utf8_validate(p, end - p, &invalid);
+        const char* stop = valid ? end : invalid;
+        for (; p < stop; ++p) {
+            const auto c = static_cast<unsigned char>(*p);
+            switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    char escape[8];
+                    std::snprintf(escape, sizeof escape, "\\u%04x", c);
+                    out += escape;
+                } else {
+                    out += *p;
+                }
+            }
+        }
+        if (!valid) {
+            out += "\uFFFD";
+            ++p;
+        }
+    }
+    out += '"';
+    return out;
+}
+
+std::string resultLine(const ImageItem& item) {
+    const std::string name = item.url.native();
+    if (item.status.kind() == ItemStatus::done)
+        return name + ": " + Fmt::savings(item.originalSize, item.outputSize.value_or(0));
+    if (item.status.kind() == ItemStatus::failed) return failureLine(name, item.status.message());
+    return name + ": not converted";
+}
+
+std::string failureLine(const std::string& path, std::string_view message) {
+    return path + ": " + std::string(message);
+}
+
+std::string failureJson(const std::string& path, std::string_view message) {
+    return "{\"source\":" + jsonString(path) + ",\"status\":\"failed\",\"error\":" + jsonString(message) + "}";
+}
+
+std::string resultJson(const ImageItem& item) {
+    const std::string source = item.url.native();
+    if (item.status.kind() == ItemStatus::failed) return failureJson(source, item.status.message());
+    if (item.status.kind() != ItemStatus::done)
+        return "{\"source\":" + jsonString(source) + ",\"status\":\"pending\"}";
+    const std::int64_t out = item.outputSize.value_or(0);
+    return "{\"source\":" + jsonString(source) +
+           ",\"output\":" + jsonString(item.outputURL ? item.outputURL->native() : std::string()) +
+           ",\"status\":\"done\",\"originalSize\":" + std::to_string(item.originalSize) +
+           ",\"outputSize\":" + std::to_string(out) +
+           ",\"percent\":" + jsonString(Fmt::percent(item.originalSize, out)) +
+           ",\"savings\":" + jsonString(Fmt::savings(item.originalSize, out)) + "}";
+}
+
+std::vector<std::string> totalsLines(const std::vector<ImageItem>& items) {
+    if (items.empty()) return {"No files"};
+    std::int64_t originals = 0;
+    std::int64_t doneOriginals = 0;
+    std::int64_t doneOutputs = 0;
+    std::int64_t doneCount = 0;
+    for (const auto& it : items) {
+        originals += it.originalSize;
+        if (it.status.kind() != ItemStatus::done) continue;
+        ++doneCount;
+        doneOriginals += it.originalSize;
+        doneOutputs += it.outputSize.value_or(0);
+    }
+    const auto count = static_cast<long long>(items.size());
+    if (doneCount == 0) return {std::to_string(count) + " files \u00B7 " + Fmt::byteCount(originals)};
+    // Like against like: the converted files' sources only.
+    return {"Total: " + Fmt::savings(doneOriginals, doneOutputs),
+            std::to_string(doneCount) + " of " + std::to_string(count) + " converted"};
+}
+
+std::string progressBar(std::int64_t completed, std::int64_t total, int width) {
+    const std::int64_t shown = std::max<std::int64_t>(total, 1);
+    const std::int64_t filled = std::clamp<std::int64_t>(completed * width / shown, 0, width);
+    std::string bar = "[";
+    bar.append(static_cast<std::size_t>(filled), '#');
+    bar.append(static_cast<std::size_t>(width - filled), '-');
+    bar += "] " + std::to_string(completed) + "/" + std::to_string(total);
+    return bar;
+}
+
+}  // namespace krumple::cli

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "image_item.h"
+
+namespace krumple::cli {
+
+// "photos/a.jpg: 2.4 MB → 800.0 kB (-67%)" or "photos/b.png: Couldn't decode the image".
+std::string resultLine(const ImageItem& item);
+// The same result as one JSON object on one line.
+std::string resultJson(const ImageItem& item);
+// A failure for a path that never became an item.
+std::string failureLine(const std::string& path, std::string_view message);
+std::string failureJson(const std::string& path, std::string_view message);
+
+// The list's totals as the window's footer shows them: "No files",
+// "12 files · 48.3 MB", or "Total: …" above "3 of 12 converted".
+std::vector<std::string> totalsLines(const std::vector<ImageItem>& items);
+
+// "[#########-----------]  9/20", `width` cells of bar.
+std::string progressBar(std::int64_t completed, std::int64_t total, int width = 30);
+
+// A JSON string literal. Bytes that aren't UTF-8 become U+FFFD: JSON cannot
+// carry them.
+std::string jsonString(std::string_view bytes);
+
+}  // namespace krumple::cli

@@ -1,0 +1,204 @@
+// The batch: queue every item, run the jobs a few at a time, record results.
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <utility>
+
+#include "batch_task.h"
+#include "converter.h"
+#include "image_io.h"
+#include "main_hop.h"
+#include "processor_count.h"
+#include "store.h"
+
+namespace krumple {
+
+ConvertSettings Store::settingsSnapshot() const {
+    ConvertSettings settings;
+    settings.format = format_;
+    settings.quality = quality_;
+    if (limitWidth_) settings.maxWidth = std::max<std::int64_t>(maxWidth_, 16);
+    settings.stripMetadata = stripMetadata_;
+    return settings;
+}
+
+void Store::startConversion() {
+    if (!canConvert()) return;
+
+    OutputReservations reservations;
+    reservations.sources = listedPaths();
+    std::vector<Job> jobs;
+    std::vector<ItemId> ids;
+    std::vector<std::size_t> rows;
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        ImageItem& it = items_[i];
+        std::optional<Path> dst = assignOutputURL(it, reservations);
+        if (!dst) continue;
+        const bool ownOutput = it.outputURL && standardizedPath(*it.outputURL) == dst->native();
+        it.status = ItemStatus::pending;
+        it.outputURL = *dst;
+        it.outputSize.reset();
+        jobs.push_back(Job{it.id, it.url, std::move(*dst), ownOutput});
+        ids.push_back(it.id);
+        rows.push_back(i);
+    }
+    if (!ids.empty()) notifyItems(StoreChange::ItemsEdit::updated, std::move(ids), std::move(rows));
+
+    const ConvertSettings settings = settingsSnapshot();
+    isRunning_ = true;
+    notifyField(StoreField::isRunning);
+    if (std::exchange(completed_, 0) != 0) notifyField(StoreField::completed);
+    const auto jobCount = static_cast<std::int64_t>(jobs.size());
+    if (std::exchange(total_, jobCount) != jobCount) notifyField(StoreField::total);
+
+    const int limit = concurrencyLimit(processorCount_ ? processorCount_() : 1);
+    std::weak_ptr<Store> weak = weak_from_this();
+    auto onStart = [weak](ItemId id) {
+        if (auto store = weak.lock()) store->mark(id, [](ImageItem& it) { it.status = ItemStatus::converting; });
+    };
+    auto onFinish = [weak](const JobResult& result) {
+        if (auto store = weak.lock()) {
+            ++store->completed_;
+            store->notifyField(StoreField::completed);
+            store->finish(result);
+        }
+    };
+    std::stop_source stop;
+    std::thread thread([jobs = std::move(jobs), settings, onStart, onFinish, limit, token = stop.get_token(),
+                        toMain = toMain_, weak]() mutable {
+        runBatch(std::move(jobs), settings, onStart, onFinish, limit, token, toMain);
+        toMain([weak] {
+            if (auto store = weak.lock()) store->batchEnded();
+        });
+    });
+    runTask_ = std::make_unique<BatchTask>(std::move(stop), std::move(thread));
+}
+
+void Store::batchEnded() {
+    if (isRunning_) {
+        isRunning_ = false;
+        notifyField(StoreField::isRunning);
+    }
+    if (runTask_) runTask_->markEnded();
+    runTask_.reset();
+}
+
+void Store::cancelRunTask() {
+    if (runTask_) runTask_->cancel();
+}
+
+void Store::mark(ItemId id, const std::function<void(ImageItem&)>& change) {
+    const auto found = rows_.find(id);
+    if (found == rows_.end()) return;
+    change(items_[found->second]);
+    notifyItems(StoreChange::ItemsEdit::updated, {id}, {found->second});
+}
+
+void Store::finish(const JobResult& result) {
+    mark(result.id, [&result](ImageItem& it) {
+        ++it.revision;
+        if (result.size) {
+            it.status = ItemStatus::done;
+            it.outputSize = *result.size;
+        } else {
+            it.status = ItemStatus::failure(result.error.value_or("Failed"));
+            it.outputURL.reset();
+            it.outputSize.reset();
+        }
+    });
+}
+
+Store::ConvertFunction Store::engineConvert() {
+    return [](const Job& job, const ConvertSettings& settings, std::stop_token stop) {
+        // Only the item's own earlier output may be replaced; anything else
+        // that turned up at dst since naming stays as it is.
+        const auto replace =
+            job.replacesOwnOutput ? ImageDestination::Replace::allowed : ImageDestination::Replace::never;
+        return Converter::convert(job.src, job.dst, settings, std::move(stop), replace);
+    };
+}
+
+void Store::runBatch(std::vector<Job> jobs, ConvertSettings settings, std::function<void(ItemId)> onStart,
+                     std::function<void(const JobResult&)> onFinish, int limit, std::stop_token stop,
+                     Executor toMain, ConvertFunction convert) {
+    if (jobs.empty()) return;
+    const std::size_t workers = std::min(static_cast<std::size_t>(concurrencyLimit(limit)), jobs.size());
+
+    std::mutex mutex;
+    std::condition_variable launchedOne;
+    std::condition_variable finishedOne;
+    std::deque<std::size_t> launchQueue;  // indexes of launched jobs no worker has taken yet
+    std::deque<JobResult> results;        // finished, not yet reported
+    bool closed = false;
+
+    auto work = [&] {
+        for (;;) {
+            std::size_t index = 0;
+            {
+                std::unique_lock lock(mutex);
+                launchedOne.wait(lock, [&] { return !launchQueue.empty() || closed; });
+                if (launchQueue.empty()) break;
+                index = launchQueue.front();
+                launchQueue.pop_front();
+            }
+            const Job& job = jobs[index];
+            runOnMainAndWait(toMain, [onStart, id = job.id] { onStart(id); });
+            JobResult result{job.id, std::nullopt, std::nullopt};
+            try {
+                const auto written = convert(job, settings, stop);
+                if (written) {
+                    result.size = *written;
+                } else {
+                    result.error = std::string(description(written.error()));
+                }
+            } catch (...) {
+                // Neither size nor message: recorded as "Failed".
+            }
+            {
+                std::lock_guard lock(mutex);
+                results.push_back(std::move(result));
+            }
+            finishedOne.notify_one();
+        }
+        releaseImageLibraryThread();
+    };
+
+    std::size_t next = workers;
+    std::size_t launched = workers;
+    for (std::size_t i = 0; i < workers; ++i) launchQueue.push_back(i);
+    {
+        std::vector<std::jthread> pool;
+        pool.reserve(workers);
+        for (std::size_t i = 0; i < workers; ++i) pool.emplace_back(work);
+
+        for (std::size_t reported = 0; reported < launched; ++reported) {
+            JobResult result;
+            {
+                std::unique_lock lock(mutex);
+                finishedOne.wait(lock, [&] { return !results.empty(); });
+                result = std::move(results.front());
+                results.pop_front();
+            }
+            runOnMainAndWait(toMain, [onFinish, result] { onFinish(result); });
+            // Cancellation is noticed here, after a report: nothing more starts.
+            if (!stop.stop_requested() && next < jobs.size()) {
+                {
+                    std::lock_guard lock(mutex);
+                    launchQueue.push_back(next);
+                }
+                ++next;
+                ++launched;
+                launchedOne.notify_one();
+            }
+        }
+        {
+            std::lock_guard lock(mutex);
+            closed = true;
+        }
+        launchedOne.notify_all();
+    }  // the pool joins here
+}
+
+}  // namespace krumple
