@@ -57,10 +57,12 @@ public:
     const std::filesystem::path& path() const { return path_; }
 
 private:
-    ImageSource(std::filesystem::path path, vips::VImage header, Properties props);
+    ImageSource(std::filesystem::path path, vips::VImage header, Properties props, bool magick);
+    vips::VImage load(bool failOnTruncated) const;
     std::filesystem::path path_;
     vips::VImage header_;
     Properties properties_;
+    bool magick_ = false;  // read whole through ImageMagick: no streaming loader
 };
 
 class ImageDestination {

@@ -86,6 +86,37 @@ VImage openHeader(const std::filesystem::path& path, VipsFailOn failOn) {
                                    VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", failOn));
 }
 
+// Formats only ImageMagick reads (BMP among them) have no streaming loader in
+// libvips 8.14. It gets the file's bytes, never its path: ImageMagick would
+// read "[...]" and "xx:" in a file name as instructions.
+constexpr std::uintmax_t magickFileLimit = std::uintmax_t{512} << 20;
+
+VImage openWithMagick(const std::filesystem::path& path) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec || size == 0 || size > magickFileLimit) throw vips::VError("not an image");
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw vips::VError("unreadable");
+    std::vector<char> bytes(size);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, bytes.data() + done, size - done);
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (done != size) throw vips::VError("short read");
+    VipsBlob* blob = vips_blob_copy(bytes.data(), size);
+    try {
+        VImage image = VImage::magickload_buffer(blob);
+        vips_area_unref(reinterpret_cast<VipsArea*>(blob));
+        return image;
+    } catch (...) {
+        vips_area_unref(reinterpret_cast<VipsArea*>(blob));
+        throw;
+    }
+}
+
 bool isRegularReadableFile(const std::filesystem::path& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), R_OK) == 0;
@@ -103,32 +134,47 @@ std::optional<Image> finish(VImage image, bool decodeNow) {
 
 bool Image::hasAlpha() const { return vips_image_hasalpha(pixels.get_image()) != 0; }
 
-ImageSource::ImageSource(std::filesystem::path path, VImage header, Properties props)
-    : path_(std::move(path)), header_(std::move(header)), properties_(std::move(props)) {}
+ImageSource::ImageSource(std::filesystem::path path, VImage header, Properties props, bool magick)
+    : path_(std::move(path)), header_(std::move(header)), properties_(std::move(props)), magick_(magick) {}
 
 std::unique_ptr<ImageSource> ImageSource::open(const std::filesystem::path& path) {
     ensureImageLibrary();
     // FIFOs and devices would block or never end.
     if (!isRegularReadableFile(path)) return nullptr;
+    bool magick = false;
+    VImage header;
     try {
-        VImage header = openHeader(path, VIPS_FAIL_ON_NONE);
-        Properties props = readProperties(header);
-        return std::unique_ptr<ImageSource>(new ImageSource(path, std::move(header), std::move(props)));
+        header = openHeader(path, VIPS_FAIL_ON_NONE);
     } catch (const vips::VError&) {
         vips_error_clear();
-        return nullptr;
+        try {
+            header = openWithMagick(path);
+            magick = true;
+        } catch (const vips::VError&) {
+            vips_error_clear();
+            return nullptr;
+        }
     }
+    Properties props = readProperties(header);
+    return std::unique_ptr<ImageSource>(new ImageSource(path, std::move(header), std::move(props), magick));
+}
+
+VImage ImageSource::load(bool failOnTruncated) const {
+    if (magick_) return header_;  // already decoded in memory
+    return openHeader(path_, failOnTruncated ? VIPS_FAIL_ON_TRUNCATED : VIPS_FAIL_ON_NONE);
 }
 
 std::optional<Image> ImageSource::thumbnail(std::int64_t maxPixel, bool decodeNow) const {
     if (!withinLimit(header_) || maxPixel < 1) return std::nullopt;
     const int box = static_cast<int>(std::min<std::int64_t>(maxPixel, 10'000'000));
     try {
+        const auto options = [box] {
+            return VImage::option()->set("height", box)->set("size", VIPS_SIZE_DOWN);
+        };
+        if (magick_) return finish(header_.thumbnail_image(box, options()), decodeNow);
         vips::VSource source = vips::VSource::new_from_file(path_.c_str());
         VImage image = VImage::thumbnail_source(source, box,
-                                                VImage::option()
-                                                    ->set("height", box)
-                                                    ->set("size", VIPS_SIZE_DOWN)
+                                                options()
                                                     // thumbnail_source drops its own fail_on in 8.14;
                                                     // the loader options string gets through.
                                                     ->set("option_string", "fail_on=truncated"));
@@ -142,7 +188,7 @@ std::optional<Image> ImageSource::thumbnail(std::int64_t maxPixel, bool decodeNo
 std::optional<Image> ImageSource::storedImage() const {
     if (!withinLimit(header_)) return std::nullopt;
     try {
-        return finish(openHeader(path_, VIPS_FAIL_ON_TRUNCATED), true);
+        return finish(load(true), true);
     } catch (const vips::VError&) {
         vips_error_clear();
         return std::nullopt;
@@ -152,8 +198,7 @@ std::optional<Image> ImageSource::storedImage() const {
 bool ImageSource::decodesCleanly() const {
     if (!withinLimit(header_)) return false;
     try {
-        VImage image = openHeader(path_, VIPS_FAIL_ON_TRUNCATED);
-        (void)image.avg();  // pulls every pixel through the decoder
+        (void)load(true).avg();  // pulls every pixel through the decoder
         return true;
     } catch (const vips::VError&) {
         vips_error_clear();
