@@ -1,6 +1,7 @@
 #include "natural_order.h"
 
 #include <unicode/ucol.h>
+#include <unicode/uloc.h>
 #include <unicode/ustring.h>
 
 #include <algorithm>
@@ -17,8 +18,12 @@ struct CollatorCloser {
 using Collator = std::unique_ptr<UCollator, CollatorCloser>;
 
 Collator naturalCollator() {
+    // The user's locale; but the C/POSIX locale maps to en_US_POSIX, whose
+    // collation sorts all capitals first, so that one gets the root order.
+    std::string locale = uloc_getDefault();
+    if (locale.starts_with("en_US_POSIX")) locale.clear();
     UErrorCode status = U_ZERO_ERROR;
-    Collator collator(ucol_open(nullptr, &status));  // the user's locale
+    Collator collator(ucol_open(locale.c_str(), &status));
     if (U_FAILURE(status) || !collator) {
         status = U_ZERO_ERROR;
         collator.reset(ucol_open("", &status));

@@ -1,14 +1,15 @@
 #include "task_queue.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace krumple {
 
 void TaskQueue::post(std::function<void()> closure) {
-    {
-        std::lock_guard lock(mutex_);
-        queue_.push_back(std::move(closure));
-    }
+    // Notified under the lock: once the owner has seen the closure, the queue
+    // may be gone, and this thread must not touch it any more.
+    std::lock_guard lock(mutex_);
+    queue_.push_back(std::move(closure));
     posted_.notify_one();
 }
 
@@ -51,7 +52,8 @@ bool TaskQueue::runUntil(const std::function<bool()>& done, std::chrono::millise
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return false;
-        runOne(left);
+        // Short waits: `done` may turn true on another thread without a post.
+        runOne(std::min(left, std::chrono::milliseconds(10)));
     }
     return true;
 }

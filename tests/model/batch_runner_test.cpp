@@ -1,0 +1,189 @@
+// The runner on its own, with a converter the test holds back at will.
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "test_support.h"
+
+namespace krumple::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class RunnerTest : public ::testing::Test {
+protected:
+    ~RunnerTest() override {
+        openAll();
+        if (thread.joinable()) queue.runUntil([this] { return returned.load(); });
+    }
+
+    void start(std::size_t count, int limit, std::function<void(const JobResult&)> extraOnFinish = {}) {
+        for (std::size_t i = 0; i < count; ++i) {
+            jobs.push_back(Job{ItemId::random(), "/src/" + std::to_string(i), "/dst/" + std::to_string(i), false});
+            index[jobs.back().id] = i;
+        }
+        auto onStart = [this](ItemId id) {
+            events.push_back("S" + std::to_string(index.at(id)));
+            maxInFlight = std::max(maxInFlight, ++inFlight);
+        };
+        auto onFinish = [this, extraOnFinish](const JobResult& result) {
+            --inFlight;
+            events.push_back("F" + std::to_string(index.at(result.id)));
+            results.push_back(result);
+            if (extraOnFinish) extraOnFinish(result);
+        };
+        thread = std::jthread([this, limit, onStart, onFinish] {
+            Store::runBatch(jobs, ConvertSettings{}, onStart, onFinish, limit, stop.get_token(), executor,
+                            [this](const Job& job, const ConvertSettings&, std::stop_token token) { return convert(job, token); });
+            returned = true;
+        });
+    }
+
+    // Like the engine: cancellation is looked at once, before any work.
+    std::expected<std::int64_t, ConvertError> convert(const Job& job, std::stop_token token) {
+        if (token.stop_requested()) return std::unexpected(ConvertError::cancelled);
+        const std::size_t i = index.at(job.id);
+        std::unique_lock lock(mutex);
+        began.insert(i);
+        changed.notify_all();
+        changed.wait(lock, [&] { return open.contains(i) || allOpen; });
+        if (i == failing) return std::unexpected(ConvertError::decodeFailed);
+        if (i == throwing) throw std::runtime_error("boom");
+        return static_cast<std::int64_t>(100 + i);
+    }
+
+    void openGate(std::size_t i) {
+        std::lock_guard lock(mutex);
+        open.insert(i);
+        changed.notify_all();
+    }
+    void openAll() {
+        std::lock_guard lock(mutex);
+        allOpen = true;
+        changed.notify_all();
+    }
+    bool hasBegun(std::size_t i) {
+        std::lock_guard lock(mutex);
+        return began.contains(i);
+    }
+    bool seen(const std::string& event) const { return std::find(events.begin(), events.end(), event) != events.end(); }
+    std::size_t position(const std::string& event) const {
+        return static_cast<std::size_t>(std::find(events.begin(), events.end(), event) - events.begin());
+    }
+    void runToEnd() { ASSERT_TRUE(queue.runUntil([this] { return returned.load(); })); }
+
+    TaskQueue queue;
+    Executor executor = queue.executor();
+    std::vector<Job> jobs;
+    std::map<ItemId, std::size_t> index;
+    std::vector<std::string> events;  // "S3": job 3 reported started; "F3": finished
+    std::vector<JobResult> results;
+    int inFlight = 0;
+    int maxInFlight = 0;
+    std::size_t failing = SIZE_MAX;
+    std::size_t throwing = SIZE_MAX;
+    std::stop_source stop;
+    std::atomic<bool> returned = false;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::set<std::size_t> began;
+    std::set<std::size_t> open;
+    bool allOpen = false;
+    std::jthread thread;
+};
+
+TEST_F(RunnerTest, NeverMoreThanTheLimitAndTheNextOnlyAfterAReport) {
+    start(10, 4);
+    ASSERT_TRUE(queue.runUntil([this] { return hasBegun(0) && hasBegun(1) && hasBegun(2) && hasBegun(3); }));
+    // Nothing else starts while the four run, however long they take.
+    std::this_thread::sleep_for(50ms);
+    queue.runPending();
+    EXPECT_EQ(events, (std::vector<std::string>{"S0", "S1", "S2", "S3"}));
+
+    openGate(2);  // the third finishes first
+    ASSERT_TRUE(queue.runUntil([this] { return seen("S4"); }));
+    EXPECT_LT(position("F2"), position("S4"));
+
+    openAll();
+    runToEnd();
+    EXPECT_LE(maxInFlight, 4);
+    EXPECT_EQ(maxInFlight, 4);
+    std::vector<std::string> starts;
+    for (const auto& e : events)
+        if (e[0] == 'S') starts.push_back(e);
+    EXPECT_EQ(starts, (std::vector<std::string>{"S0", "S1", "S2", "S3", "S4", "S5", "S6", "S7", "S8", "S9"}));
+    EXPECT_EQ(results.front().id, jobs[2].id);  // completion order, not list order
+    for (std::size_t i = 0; i < 10; ++i)
+        EXPECT_LT(position("S" + std::to_string(i)), position("F" + std::to_string(i)));
+    EXPECT_EQ(results.size(), 10u);
+}
+
+TEST_F(RunnerTest, ALimitBelowOneRunsOneAtATime) {
+    openAll();
+    start(3, 0);
+    runToEnd();
+    EXPECT_EQ(events, (std::vector<std::string>{"S0", "F0", "S1", "F1", "S2", "F2"}));
+}
+
+TEST_F(RunnerTest, CancelledBeforeAnyStartLaunchedJobsFailTheRestNeverStart) {
+    start(5, 2);
+    stop.request_stop();
+    openAll();
+    runToEnd();
+    ASSERT_EQ(results.size(), 2u);
+    for (const auto& r : results) {
+        EXPECT_FALSE(r.size);
+        EXPECT_EQ(r.error, "Cancelled");
+    }
+    EXPECT_TRUE(seen("S0") && seen("S1"));
+    EXPECT_FALSE(seen("S2"));
+}
+
+TEST_F(RunnerTest, CancelledWhileConvertingTheRunningOnesFinish) {
+    start(5, 2);
+    ASSERT_TRUE(queue.runUntil([this] { return hasBegun(0) && hasBegun(1); }));
+    stop.request_stop();
+    openAll();
+    runToEnd();
+    ASSERT_EQ(results.size(), 2u);
+    for (const auto& r : results) EXPECT_TRUE(r.size);
+    EXPECT_FALSE(seen("S2"));
+}
+
+TEST_F(RunnerTest, CancelledAtAReportNothingMoreStarts) {
+    openAll();
+    start(5, 1, [this](const JobResult&) { stop.request_stop(); });
+    runToEnd();
+    EXPECT_EQ(events, (std::vector<std::string>{"S0", "F0"}));
+}
+
+TEST_F(RunnerTest, FailuresCarryTheConvertersTextAndGoOn) {
+    failing = 1;
+    throwing = 2;
+    openAll();
+    start(4, 1);
+    runToEnd();
+    ASSERT_EQ(results.size(), 4u);
+    EXPECT_EQ(results[0].size, 100);
+    EXPECT_EQ(results[1].error, "Couldn't decode the image");
+    EXPECT_FALSE(results[1].size);
+    EXPECT_FALSE(results[2].size);  // neither size nor text: shown as "Failed"
+    EXPECT_FALSE(results[2].error);
+    EXPECT_EQ(results[3].size, 103);
+}
+
+TEST_F(RunnerTest, AnExecutorThatDropsClosuresDoesNotHangTheBatch) {
+    executor = [](std::function<void()> closure) { closure = nullptr; };
+    openAll();
+    start(6, 2);
+    runToEnd();
+    EXPECT_TRUE(events.empty());
+}
+
+}  // namespace
+}  // namespace krumple::test
