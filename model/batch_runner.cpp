@@ -136,15 +136,18 @@ void Store::runBatch(std::vector<Job> jobs, ConvertSettings settings, std::funct
     auto work = [&] {
         for (;;) {
             std::size_t index = 0;
+            std::optional<MainHop> started;
             {
                 std::unique_lock lock(mutex);
                 launchedOne.wait(lock, [&] { return !launchQueue.empty() || closed; });
                 if (launchQueue.empty()) break;
                 index = launchQueue.front();
                 launchQueue.pop_front();
+                // Posted while taking the job, so rows turn converting in list order.
+                started = MainHop::post(toMain, [onStart, id = jobs[index].id] { onStart(id); });
             }
+            started->wait();
             const Job& job = jobs[index];
-            runOnMainAndWait(toMain, [onStart, id = job.id] { onStart(id); });
             JobResult result{job.id, std::nullopt, std::nullopt};
             try {
                 const auto written = convert(job, settings, stop);

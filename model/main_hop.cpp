@@ -6,13 +6,14 @@
 #include <utility>
 
 namespace krumple {
-namespace {
 
 struct Handoff {
     std::mutex mutex;
     std::condition_variable ended;
     bool over = false;
 };
+
+namespace {
 
 // Lives inside the posted closure: its end, after running or unrun, releases
 // the waiting thread.
@@ -35,7 +36,7 @@ private:
 
 }  // namespace
 
-void runOnMainAndWait(const Executor& toMain, std::function<void()> closure) {
+MainHop MainHop::post(const Executor& toMain, std::function<void()> closure) {
     auto handoff = std::make_shared<Handoff>();
     auto signal = std::make_shared<EndSignal>(handoff);
     toMain([signal = std::move(signal), closure = std::move(closure)]() mutable {
@@ -43,8 +44,12 @@ void runOnMainAndWait(const Executor& toMain, std::function<void()> closure) {
         closure = nullptr;
         signal.reset();
     });
-    std::unique_lock lock(handoff->mutex);
-    handoff->ended.wait(lock, [&] { return handoff->over; });
+    return MainHop(std::move(handoff));
+}
+
+void MainHop::wait() {
+    std::unique_lock lock(handoff_->mutex);
+    handoff_->ended.wait(lock, [this] { return handoff_->over; });
 }
 
 }  // namespace krumple
