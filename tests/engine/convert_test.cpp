@@ -76,6 +76,10 @@ TEST_F(Converting, WidthLimitAppliesToTheUprightWidth) {
         EXPECT_EQ(uprightMarkProblems([&](int x, int y) { return out->at(x, y); }, out->width(), out->height(),
                                       c.orientation, 40),
                   "");
+        // The camera's pixel dimensions, when written, must be the output's.
+        const auto tags = readTags(dst);
+        EXPECT_EQ(tagValue(tags, "ExifImageWidth").value_or(std::to_string(c.width)), std::to_string(c.width));
+        EXPECT_EQ(tagValue(tags, "ExifImageHeight").value_or(std::to_string(c.height)), std::to_string(c.height));
     }
 }
 
@@ -88,15 +92,16 @@ protected:
 
 TEST_P(UprightOutput, OpensUprightInTheReferenceDecoder) {
     const auto [format, orientation] = GetParam();
-    const fs::path src = makeOrientedJpeg(dir / "camera.jpg", orientation, 160, 120);
+    // Odd sizes: 4:2:0 encoders must not pad or crop them.
+    const fs::path src = makeOrientedJpeg(dir / "camera.jpg", orientation, 161, 121);
     const fs::path dst = outputName(dir.path(), "camera", format);
     ASSERT_TRUE(converted(src, dst, settingsFor(format)));
 
     const auto out = decodeIndependently(dst, dir.path());
     ASSERT_TRUE(out);
     const bool quarterTurn = orientation >= 5;
-    EXPECT_EQ(out->width(), quarterTurn ? 120 : 160);
-    EXPECT_EQ(out->height(), quarterTurn ? 160 : 120);
+    EXPECT_EQ(out->width(), quarterTurn ? 121 : 161);
+    EXPECT_EQ(out->height(), quarterTurn ? 161 : 121);
     EXPECT_EQ(uprightMarkProblems([&](int x, int y) { return out->at(x, y); }, out->width(), out->height(),
                                   orientation, 40),
               "");
@@ -276,6 +281,13 @@ TEST_P(ReadableSource, OpensAndConverts) {
 
 void saveAs(std::string options, const fs::path& file, const vips::VImage& image) { save(image, file, options); }
 
+void save16(const fs::path& file, const vips::VImage& image) {
+    save((image.cast(VIPS_FORMAT_USHORT) * 257)
+             .cast(VIPS_FORMAT_USHORT)
+             .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16)),
+         file);
+}
+
 void saveAnimatedGif(const fs::path& file, const vips::VImage& firstFrame) {
     // Two frames; only the first may come out.
     vips::VImage frames = vips::VImage::arrayjoin(
@@ -297,6 +309,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         SourceKind{"jpeg", "jpg", [](auto& f, auto& i) { saveAs("Q=95", f, i); }, 40},
         SourceKind{"png", "png", [](auto& f, auto& i) { saveAs("", f, i); }, 0},
+        SourceKind{"png_16_bit", "png", [](auto& f, auto& i) { save16(f, i); }, 1},
         SourceKind{"webp", "webp", [](auto& f, auto& i) { saveAs("Q=95", f, i); }, 40},
         SourceKind{"heic", "heic", [](auto& f, auto& i) { saveAs("Q=90,compression=hevc", f, i); }, 40},
         SourceKind{"heif", "heif", [](auto& f, auto& i) { saveAs("Q=90,compression=hevc", f, i); }, 40},

@@ -213,19 +213,30 @@ INSTANTIATE_TEST_SUITE_P(EveryFormat, ColourKept,
                                     (std::get<1>(test.param) ? "_stripped" : "_kept");
                          });
 
-TEST(DisplayColour, WideGamutSourceIsShownInSrgb) {
-    ScratchDir dir;
-    const fs::path src = dir / "prophoto.png";
-    save(patches().icc_transform(proPhotoProfile().c_str(), vips::VImage::option()->set("input_profile", "srgb")), src);
+void expectDisplayedInSrgb(const fs::path& src, double tolerance) {
     const auto loaded = Converter::loadForDisplay(src, 4096);
     ASSERT_TRUE(loaded);
     const auto expected = expectedColours(src);
     for (std::size_t i = 0; i < expected.size(); ++i) {
         const std::uint8_t* p = loaded->image.pixel(32 * static_cast<int>(i) + 16, 16);
         const std::vector<double> got{double(p[0]), double(p[1]), double(p[2])};
-        EXPECT_LE(colourDistance(got, expected[i]), 3) << "patch " << i << ": " << describe(got) << " vs "
-                                                        << describe(expected[i]);
+        EXPECT_LE(colourDistance(got, expected[i]), tolerance)
+            << "patch " << i << ": " << describe(got) << " vs " << describe(expected[i]);
     }
+}
+
+TEST(DisplayColour, WideGamutSourceIsShownInSrgb) {
+    ScratchDir dir;
+    const fs::path src = dir / "prophoto.png";
+    save(patches().icc_transform(proPhotoProfile().c_str(), vips::VImage::option()->set("input_profile", "srgb")), src);
+    expectDisplayedInSrgb(src, 3);
+}
+
+TEST(DisplayColour, CmykSourceIsShownInSrgb) {
+    ScratchDir dir;
+    const fs::path src = dir / "cmyk.jpg";
+    save(patches().icc_transform("cmyk", vips::VImage::option()->set("input_profile", "srgb")), src, "Q=95");
+    expectDisplayedInSrgb(src, 6);
 }
 
 }  // namespace
