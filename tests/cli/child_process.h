@@ -1,0 +1,43 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace krumple::test {
+
+// A program run with its output on pipes, in a given working folder.
+class ChildProcess {
+public:
+    ChildProcess(const std::string& program, const std::vector<std::string>& args, const std::string& workingFolder);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // The next line of standard output, without its newline; empty at the end.
+    std::string readLine();
+    void signal(int number);
+    // Reads the rest of both streams and returns the exit status (-1 unless it exited).
+    int wait();
+
+    std::string out;  // all standard output read so far
+    std::string err;
+
+private:
+    pid_t pid_ = -1;
+    int outFd_ = -1;
+    int errFd_ = -1;
+    std::size_t lineStart_ = 0;
+    int status_ = -1;
+};
+
+struct RunResult {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+RunResult runCli(const std::vector<std::string>& args, const std::string& workingFolder);
+
+}  // namespace krumple::test

@@ -1,0 +1,62 @@
+// The texts the command line prints.
+
+#include <gtest/gtest.h>
+
+#include "fmt.h"
+#include "report_text.h"
+
+namespace krumple::cli {
+namespace {
+
+ImageItem itemOf(const std::string& path, std::int64_t size, ItemStatus status,
+                 std::optional<std::int64_t> output = std::nullopt) {
+    ImageItem item;
+    item.id = ItemId::random();
+    item.url = path;
+    item.originalSize = size;
+    item.status = std::move(status);
+    item.outputSize = output;
+    if (output) item.outputURL = path + ".heic";
+    return item;
+}
+
+TEST(ReportTextTest, TotalsAreTheFootersTexts) {
+    EXPECT_EQ(totalsLines({}), std::vector<std::string>{"No files"});
+    const std::vector<ImageItem> none{itemOf("a", 1000, ItemStatus::pending),
+                                      itemOf("b", 2000, ItemStatus::failure("Cancelled"))};
+    EXPECT_EQ(totalsLines(none), std::vector<std::string>{"2 files \u00B7 " + Fmt::byteCount(3000)});
+
+    // The saving compares the converted files with their own sources only.
+    const std::vector<ImageItem> some{itemOf("a", 3000, ItemStatus::done, 1000), itemOf("b", 5000, ItemStatus::pending),
+                                      itemOf("c", 7000, ItemStatus::failure("Failed"))};
+    EXPECT_EQ(totalsLines(some),
+              (std::vector<std::string>{"Total: " + Fmt::savings(3000, 1000), "1 of 3 converted"}));
+}
+
+TEST(ReportTextTest, OneLinePerResult) {
+    EXPECT_EQ(resultLine(itemOf("p/a.jpg", 3000, ItemStatus::done, 1000)), "p/a.jpg: " + Fmt::savings(3000, 1000));
+    EXPECT_EQ(resultLine(itemOf("p/b.jpg", 3000, ItemStatus::failure("Couldn't decode the image"))),
+              "p/b.jpg: Couldn't decode the image");
+}
+
+TEST(ReportTextTest, JsonIsValidEvenForOddNames) {
+    EXPECT_EQ(jsonString("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\n\\u0001\"");
+    EXPECT_EQ(jsonString("caf\xC3\xA9"), "\"caf\xC3\xA9\"");
+    EXPECT_EQ(jsonString("caf\xE9.jpg"), "\"caf\uFFFD.jpg\"");
+    const std::string done = resultJson(itemOf("a.jpg", 3000, ItemStatus::done, 1000));
+    EXPECT_NE(done.find("\"status\":\"done\""), std::string::npos) << done;
+    EXPECT_NE(done.find("\"outputSize\":1000"), std::string::npos) << done;
+    EXPECT_NE(done.find("\"output\":\"a.jpg.heic\""), std::string::npos) << done;
+    const std::string failed = resultJson(itemOf("b.jpg", 1, ItemStatus::failure("Cancelled")));
+    EXPECT_EQ(failed, "{\"source\":\"b.jpg\",\"status\":\"failed\",\"error\":\"Cancelled\"}");
+}
+
+TEST(ReportTextTest, ProgressBarFillsByShareAndSurvivesAnEmptyBatch) {
+    EXPECT_EQ(progressBar(0, 4, 8), "[--------] 0/4");
+    EXPECT_EQ(progressBar(1, 4, 8), "[##------] 1/4");
+    EXPECT_EQ(progressBar(4, 4, 8), "[########] 4/4");
+    EXPECT_EQ(progressBar(0, 0, 4), "[----] 0/0");
+}
+
+}  // namespace
+}  // namespace krumple::cli
