@@ -124,6 +124,9 @@ void Store::runBatch(std::vector<Job> jobs, ConvertSettings settings, std::funct
                      std::function<void(const JobResult&)> onFinish, int limit, std::stop_token stop,
                      Executor toMain, ConvertFunction convert) {
     if (jobs.empty()) return;
+    // Workers release libvips' per-thread state as they end, which needs the
+    // library set up even when the converter given never touched it.
+    ensureImageLibrary();
     const std::size_t workers = std::min(static_cast<std::size_t>(concurrencyLimit(limit)), jobs.size());
 
     std::mutex mutex;
