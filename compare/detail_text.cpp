@@ -1,0 +1,57 @@
+#include "detail_text.h"
+
+#include <cmath>
+#include <limits>
+
+#include <QFile>
+#include <QStringList>
+
+#include "fmt.h"
+
+namespace krumple {
+
+namespace {
+
+// Truncates toward zero; a size that is no number or out of range shows as 0
+// rather than being undefined.
+std::int64_t truncated(double v) {
+    constexpr double limit = 9.2e18;
+    if (!std::isfinite(v) || v >= limit || v <= -limit) return 0;
+    return static_cast<std::int64_t>(v);
+}
+
+const QString separator = QStringLiteral(" \u00B7 ");
+
+}  // namespace
+
+QString detailLine(const std::optional<PixelSize>& size, std::int64_t bytes, const QString& label) {
+    QStringList parts;
+    if (size)
+        parts << QString::number(truncated(size->width)) + QChar(0x00D7) + QString::number(truncated(size->height));
+    parts << QString::fromStdString(Fmt::byteCount(bytes));
+    if (!label.isEmpty()) parts << label;
+    return parts.join(separator);
+}
+
+QString extensionLabel(const std::filesystem::path& file) {
+    const std::string ext = file.extension().native();  // ".jpg", or "" for "name" and ".hidden"
+    if (ext.size() < 2) return {};
+    return QFile::decodeName(QByteArray::fromStdString(ext.substr(1))).toUpper();
+}
+
+QString displayName(const std::filesystem::path& file) {
+    return QFile::decodeName(QByteArray::fromStdString(file.filename().native()));
+}
+
+QString originalDetail(const ImageItem& item, const std::optional<PixelSize>& original) {
+    return detailLine(original, item.originalSize, extensionLabel(item.url));
+}
+
+QString convertedDetail(const ImageItem& item, const std::optional<PixelSize>& converted) {
+    if (item.status.kind() != ItemStatus::done || !item.outputSize) return QStringLiteral(" ");
+    const QString label = item.outputURL ? extensionLabel(*item.outputURL) : QString();
+    return detailLine(converted, *item.outputSize, label) + separator +
+           QString::fromStdString(Fmt::percent(item.originalSize, *item.outputSize));
+}
+
+}  // namespace krumple
