@@ -144,21 +144,6 @@ TEST_F(Converting, JpegGetsWhiteWhereTheSourceWasTransparent) {
     EXPECT_LE(colourDistance(out->at(84, 16), {0, 0, 255}), 12) << describe(out->at(84, 16));
 }
 
-TEST_F(Converting, FlatteningBlendsOverWhiteAndDropsAlpha) {
-    const auto source = ImageSource::open(makeTransparentPng(dir / "clear.png"));
-    ASSERT_NE(source, nullptr);
-    const auto image = Converter::decode(*source, std::nullopt);
-    ASSERT_TRUE(image);
-    ASSERT_TRUE(image->hasAlpha());
-    const Image flat = Converter::flattenedOnWhite(*image);
-    EXPECT_FALSE(flat.hasAlpha());
-    EXPECT_EQ(flat.width(), 96);
-    EXPECT_EQ(flat.height(), 32);
-    EXPECT_LE(colourDistance(flat.pixels.getpoint(12, 16), {255, 255, 255}), 1);
-    EXPECT_LE(colourDistance(flat.pixels.getpoint(48, 16), {255, 127, 127}), 2);
-    EXPECT_LE(colourDistance(flat.pixels.getpoint(84, 16), {0, 0, 255}), 1);
-}
-
 class AlphaKept : public ::testing::TestWithParam<OutputFormat> {
 protected:
     ScratchDir dir;

@@ -96,17 +96,7 @@ TEST_F(Decoding, LimitBoundsTheLongerSideAndNeverUpscales) {
     EXPECT_EQ(uprightMarkProblems(readerOf(*upright), 150, 200, 6, 16), "");
 }
 
-TEST_F(Decoding, StoredImageIsAsStored) {
-    const auto source = orientedSource(6);
-    ASSERT_NE(source, nullptr);
-    const auto stored = source->storedImage();
-    ASSERT_TRUE(stored);
-    EXPECT_EQ(stored->width(), 400);
-    EXPECT_EQ(stored->height(), 300);
-    EXPECT_EQ(uprightMarkProblems(readerOf(*stored), 400, 300, 1, 12), "");
-}
-
-TEST_F(Decoding, DisplayLoadScalesToTheLimitAndReportsTheSourceSize) {
+TEST_F(Decoding, DisplayLoadScalesDownOnlyAndReportsTheSourceSize) {
     const fs::path landscape = makeOrientedJpeg(dir / "landscape.jpg", 1, 400, 300);
     const auto loaded = Converter::loadForDisplay(landscape, 128);
     ASSERT_TRUE(loaded);
@@ -118,6 +108,12 @@ TEST_F(Decoding, DisplayLoadScalesToTheLimitAndReportsTheSourceSize) {
     EXPECT_EQ(loaded->image.pixels->size(), loaded->image.stride() * 96u);
     EXPECT_EQ(uprightMarkProblems(readerOf(loaded->image), 128, 96, 1, 16), "");
 
+    const auto notUpscaled = Converter::loadForDisplay(landscape, 4096);
+    ASSERT_TRUE(notUpscaled);
+    EXPECT_EQ(notUpscaled->image.width, 400);
+    EXPECT_EQ(notUpscaled->image.height, 300);
+    EXPECT_EQ(notUpscaled->pixelSize, (PixelSize{400, 300}));
+
     const fs::path sideways = makeOrientedJpeg(dir / "sideways.jpg", 6, 400, 300);
     const auto turned = Converter::loadForDisplay(sideways, 128);
     ASSERT_TRUE(turned);
@@ -125,15 +121,6 @@ TEST_F(Decoding, DisplayLoadScalesToTheLimitAndReportsTheSourceSize) {
     EXPECT_EQ(turned->image.height, 128);
     EXPECT_EQ(turned->pixelSize, (PixelSize{300, 400}));
     EXPECT_EQ(uprightMarkProblems(readerOf(turned->image), 96, 128, 6, 16), "");
-}
-
-TEST_F(Decoding, DisplayLoadNeverUpscales) {
-    const fs::path file = makeOrientedJpeg(dir / "small.jpg", 1, 400, 300);
-    const auto loaded = Converter::loadForDisplay(file, 4096);
-    ASSERT_TRUE(loaded);
-    EXPECT_EQ(loaded->image.width, 400);
-    EXPECT_EQ(loaded->image.height, 300);
-    EXPECT_EQ(loaded->pixelSize, (PixelSize{400, 300}));
 }
 
 TEST_F(Decoding, DisplayLoadKeepsTransparency) {

@@ -39,17 +39,14 @@ std::string failureText(const std::expected<std::int64_t, ConvertError>& result)
     return result ? "success (" + std::to_string(*result) + " bytes)" : std::string(description(result.error()));
 }
 
-TEST_F(Failures, DestinationUnderAFileCannotBeWritten) {
+TEST_F(Failures, DestinationFolderThatIsNoFolderCannotBeWritten) {
     writeFile(dir / "plain-file", "not a folder");
-    const fs::path dst = dir / "plain-file" / "out.jpg";
-    EXPECT_EQ(failureText(Converter::convert(goodJpeg(), dst, jpegSettings())), "Couldn't write the output");
+    EXPECT_EQ(failureText(Converter::convert(goodJpeg(), dir / "plain-file" / "out.jpg", jpegSettings())),
+              "Couldn't write the output");
     EXPECT_EQ(readFile(dir / "plain-file"), "not a folder");
-}
-
-TEST_F(Failures, DestinationInAMissingFolderCannotBeWritten) {
-    const fs::path dst = dir / "no-such-folder" / "out.jpg";
-    EXPECT_EQ(failureText(Converter::convert(goodJpeg(), dst, jpegSettings())), "Couldn't write the output");
-    EXPECT_FALSE(fs::exists(dst));
+    const fs::path missing = dir / "no-such-folder" / "out.jpg";
+    EXPECT_EQ(failureText(Converter::convert(goodJpeg(), missing, jpegSettings())), "Couldn't write the output");
+    EXPECT_FALSE(fs::exists(missing));
 }
 
 TEST_F(Failures, ReadOnlyFolderCannotBeWritten) {
