@@ -80,10 +80,10 @@ Properties readProperties(const VImage& im) {
 
 // Loaders are chosen by content, and the path is never parsed for
 // "[options]" as libvips does with file names.
-VImage openHeader(const std::filesystem::path& path, VipsFailOn failOn) {
+VImage openHeader(const std::filesystem::path& path, VipsFailOn failOn,
+                  VipsAccess access = VIPS_ACCESS_SEQUENTIAL) {
     vips::VSource source = vips::VSource::new_from_file(path.c_str());
-    return VImage::new_from_source(source, "",
-                                   VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", failOn));
+    return VImage::new_from_source(source, "", VImage::option()->set("access", access)->set("fail_on", failOn));
 }
 
 // Formats only ImageMagick reads (BMP among them) have no streaming loader in
@@ -172,6 +172,16 @@ std::optional<Image> ImageSource::thumbnail(std::int64_t maxPixel, bool decodeNo
             return VImage::option()->set("height", box)->set("size", VIPS_SIZE_DOWN);
         };
         if (magick_) return finish(header_.thumbnail_image(box, options()), decodeNow);
+        if (header_.interpretation() == VIPS_INTERPRETATION_CMYK) {
+            // The thumbnail's own CMYK import lands on different colours from a
+            // real ICC conversion; convert first. Random access: rotating needs it.
+            const VImage cmyk = openHeader(path_, VIPS_FAIL_ON_TRUNCATED, VIPS_ACCESS_RANDOM);
+            const VImage rgb = cmyk.icc_transform("srgb", VImage::option()
+                                                              ->set("embedded", true)
+                                                              ->set("input_profile", "cmyk")
+                                                              ->set("intent", VIPS_INTENT_RELATIVE));
+            return finish(rgb.thumbnail_image(box, options()), decodeNow);
+        }
         vips::VSource source = vips::VSource::new_from_file(path_.c_str());
         VImage image = VImage::thumbnail_source(source, box,
                                                 options()
