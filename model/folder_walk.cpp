@@ -10,8 +10,8 @@ namespace krumple {
 namespace {
 
 bool isHidden(const std::filesystem::path& path) {
-    const std::string& name = path.filename().native();
-    return !name.empty() && name.front() == '.';
+    const std::filesystem::path name = path.filename();
+    return !name.empty() && name.native().front() == '.';
 }
 
 // Identity of a folder, so that bind mounts cannot make the walk go round.

@@ -10,18 +10,6 @@ namespace {
 const std::vector<OutputFormat> allFormats{OutputFormat::heic, OutputFormat::jpeg, OutputFormat::png,
                                            OutputFormat::avif, OutputFormat::jxl,  OutputFormat::webp};
 
-TEST(CliOptionsTest, DefaultsAreTheWindows) {
-    const auto parsed = parseArguments({"photos"}, allFormats);
-    ASSERT_TRUE(parsed) << parsed.error();
-    EXPECT_FALSE(parsed->format);
-    EXPECT_EQ(parsed->quality, 0.8);
-    EXPECT_FALSE(parsed->maxWidth);
-    EXPECT_FALSE(parsed->stripMetadata);
-    EXPECT_FALSE(parsed->outputFolder);
-    EXPECT_FALSE(parsed->json);
-    EXPECT_EQ(parsed->paths, std::vector<std::filesystem::path>{"photos"});
-}
-
 TEST(CliOptionsTest, EveryOptionInBothSpellings) {
     const auto parsed = parseArguments({"--format", "webp", "--quality=0.5", "--max-width", "800", "--strip",
                                         "--out=/tmp/o", "--jobs", "3", "--json", "a.jpg", "--", "--odd.jpg"},
@@ -67,11 +55,6 @@ TEST(CliOptionsTest, AFormatTheSystemCannotWriteIsRefused) {
     const auto parsed = parseArguments({"--format", "heic", "a"}, {OutputFormat::jpeg});
     ASSERT_FALSE(parsed);
     EXPECT_NE(parsed.error().find("can't write heic"), std::string::npos) << parsed.error();
-}
-
-TEST(CliOptionsTest, InformationalOptionsNeedNoPaths) {
-    for (const char* option : {"--help", "--version", "--list-formats"})
-        EXPECT_TRUE(parseArguments({option}, allFormats)) << option;
 }
 
 }  // namespace

@@ -50,11 +50,6 @@ TEST_F(NamingTest, ASourceIsNeverItsOwnOutput) {
     EXPECT_EQ(nameAll({itemAt(dir / "b.heic")}), std::vector<fs::path>{dir / "b krumpled.heic"});
 }
 
-TEST_F(NamingTest, OnlyTheLastExtensionGoes) {
-    store->setFormat(OutputFormat::jpeg);
-    EXPECT_EQ(nameAll({itemAt(dir / "photo.tar.png")}), std::vector<fs::path>{dir / "photo.tar.jpg"});
-}
-
 TEST_F(NamingTest, ExistingFilesAndFoldersAreTaken) {
     writeText(dir / "a.heic", "someone's file");
     fs::create_directory(dir / "a krumpled.heic");

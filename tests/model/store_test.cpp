@@ -118,37 +118,14 @@ TEST_F(StoreStateTest, TotalsCountWhatTheyShould) {
     EXPECT_EQ(store->doneItems().front().id, at(0).id);
 }
 
-TEST_F(StoreStateTest, FinishRecordsSuccessAndFailure) {
+TEST_F(StoreStateTest, AResultWithoutSizeOrMessageReadsFailed) {
     addThree();
     store->finish(JobResult{at(0).id, 42, std::nullopt});
-    EXPECT_EQ(at(0).status, ItemStatus::done);
-    EXPECT_EQ(at(0).outputSize, 42);
-    EXPECT_EQ(at(0).revision, 1);
-
     store->finish(JobResult{at(0).id, std::nullopt, std::nullopt});
-    EXPECT_EQ(at(0).status, ItemStatus::failure("Failed"));  // neither size nor message
+    EXPECT_EQ(at(0).status, ItemStatus::failure("Failed"));
     EXPECT_FALSE(at(0).outputURL);
     EXPECT_FALSE(at(0).outputSize);
     EXPECT_EQ(at(0).revision, 2);
-
-    store->finish(JobResult{ItemId::random(), 1, std::nullopt});  // no such row
-    EXPECT_EQ(store->doneItems().size(), 0u);
-}
-
-TEST(ItemStatusTest, FailuresAreEqualOnlyWithTheSameMessage) {
-    EXPECT_EQ(ItemStatus::failure("Cancelled"), ItemStatus::failure("Cancelled"));
-    EXPECT_NE(ItemStatus::failure("Cancelled"), ItemStatus::failure("Failed"));
-    EXPECT_NE(ItemStatus(ItemStatus::done), ItemStatus(ItemStatus::pending));
-}
-
-TEST(ItemIdTest, RandomIdsDifferAndReadAsUuids) {
-    const ItemId a = ItemId::random(), b = ItemId::random();
-    EXPECT_NE(a, b);
-    const std::string text = a.text();
-    ASSERT_EQ(text.size(), 36u);
-    EXPECT_EQ(text[8], '-');
-    EXPECT_EQ(text[14], '4');  // version 4
-    EXPECT_NE(text, b.text());
 }
 
 TEST_F(StoreStateTest, ObserversLearnTheFieldAndTheRows) {
