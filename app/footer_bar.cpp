@@ -1,0 +1,115 @@
+#include "footer_bar.h"
+
+#include <algorithm>
+#include <limits>
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "footer_texts.h"
+#include "look.h"
+
+namespace krumple::app {
+namespace {
+
+void colour(QWidget* widget, const QColor& color) {
+    QPalette pal = widget->palette();
+    pal.setColor(QPalette::WindowText, color);
+    widget->setPalette(pal);
+}
+
+// The prominent style: the accent colour behind the label.
+void makeProminent(QPushButton* button) {
+    QPalette pal = button->palette();
+    pal.setColor(QPalette::Button, look::accent(pal));
+    pal.setColor(QPalette::ButtonText, pal.color(QPalette::HighlightedText));
+    button->setPalette(pal);
+    button->setDefault(true);
+    QFont font = button->font();
+    font.setWeight(QFont::DemiBold);
+    button->setFont(font);
+}
+
+int clampedInt(std::int64_t value) {
+    return static_cast<int>(std::clamp<std::int64_t>(value, 0, std::numeric_limits<int>::max()));
+}
+
+}  // namespace
+
+FooterBar::FooterBar(Store& store, QWidget* parent)
+    : QWidget(parent),
+      store_(store),
+      progress_(new QProgressBar(this)),
+      headline_(new QLabel(this)),
+      converted_(new QLabel(this)),
+      clear_(new QPushButton(tr("Clear"), this)),
+      convert_(new QPushButton(this)),
+      cancel_(new QPushButton(tr("Cancel"), this)),
+      watch_(store, [this](const StoreChange& change) {
+          if (change.field != StoreField::selection) refresh();
+      }) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(12, 12, 12, 12);
+    column->setSpacing(8);
+
+    progress_->setTextVisible(false);
+    progress_->setMaximumHeight(8);
+    column->addWidget(progress_);
+
+    auto* totals = new QVBoxLayout;
+    totals->setSpacing(2);
+    totals->addWidget(headline_);
+    totals->addWidget(converted_);
+    converted_->setFont(look::caption());
+    colour(converted_, look::secondary(palette()));
+
+    auto* line = new QHBoxLayout;
+    line->setSpacing(10);
+    line->addLayout(totals);
+    line->addStretch(1);
+    line->addWidget(clear_);
+    line->addWidget(cancel_);
+    line->addWidget(convert_);
+    column->addLayout(line);
+
+    makeProminent(convert_);
+    connect(clear_, &QPushButton::clicked, this, [this] { store_.clear(); });
+    connect(convert_, &QPushButton::clicked, this, [this] { store_.startConversion(); });
+    connect(cancel_, &QPushButton::clicked, this, [this] { store_.cancelRunTask(); });
+
+    refresh();
+}
+
+void FooterBar::refresh() {
+    const bool running = store_.isRunning();
+    const bool hasItems = !store_.items().empty();
+
+    progress_->setVisible(running);
+    progress_->setRange(0, clampedInt(std::max<std::int64_t>(store_.total(), 1)));
+    progress_->setValue(clampedInt(std::min(store_.completed(), std::max<std::int64_t>(store_.total(), 1))));
+
+    clear_->setVisible(hasItems && !running);
+    cancel_->setVisible(running);
+    convert_->setVisible(!running);
+    convert_->setText(convertLabel(store_.items().size()));
+    convert_->setEnabled(store_.canConvert());
+    convert_->setToolTip(convertHelp(store_.outputMode(), store_.outputFolder().has_value()));
+
+    refreshTotals();
+}
+
+void FooterBar::refreshTotals() {
+    const Totals now = totals(store_);
+    const bool saving = !now.converted.isEmpty();
+    headline_->setText(now.headline);
+    // Before anything is converted the one line is dimmed; the saving stands out.
+    headline_->setFont(saving ? look::semibold(look::callout()) : font());
+    colour(headline_, saving ? look::primary(palette()) : look::secondary(palette()));
+    converted_->setText(now.converted);
+    converted_->setVisible(saving);
+}
+
+}  // namespace krumple::app

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QWidget>
+
+#include "store_watch.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace krumple::app {
+
+// The bottom of the left pane: the list's totals, the batch's progress, and
+// Clear, Convert and Cancel.
+class FooterBar : public QWidget {
+    Q_OBJECT
+public:
+    explicit FooterBar(Store& store, QWidget* parent = nullptr);
+
+    QProgressBar* progress() const { return progress_; }
+    QLabel* headline() const { return headline_; }
+    QLabel* convertedLine() const { return converted_; }
+    QPushButton* clearButton() const { return clear_; }
+    QPushButton* convertButton() const { return convert_; }
+    QPushButton* cancelButton() const { return cancel_; }
+
+private:
+    void refresh();
+    void refreshTotals();
+
+    Store& store_;
+    QProgressBar* progress_;
+    QLabel* headline_;
+    QLabel* converted_;
+    QPushButton* clear_;
+    QPushButton* convert_;
+    QPushButton* cancel_;
+    StoreWatch watch_;
+};
+
+}  // namespace krumple::app

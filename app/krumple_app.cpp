@@ -1,0 +1,31 @@
+#include "krumple_app.h"
+
+#include "main_window.h"
+#include "store.h"
+#include "thumb_cache.h"
+
+namespace krumple::app {
+
+KrumpleApp::KrumpleApp()
+    : executor_(&mainThread_),
+      store_(std::make_shared<Store>(executor_.executor())),
+      window_(std::make_unique<MainWindow>(*store_, ThumbCache::shared())) {
+    panels_.setParent(window_.get());
+    store_->setPanels(&panels_);
+}
+
+KrumpleApp::~KrumpleApp() {
+    window_.reset();  // its widgets stop watching the store
+    store_->setPanels(nullptr);
+    // Work still running reports nowhere from now on; the store cancels its batch.
+    executor_.close();
+    store_.reset();
+}
+
+void KrumpleApp::show() {
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}
+
+}  // namespace krumple::app

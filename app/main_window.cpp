@@ -1,0 +1,109 @@
+#include "main_window.h"
+
+#include <QFrame>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+#include "app_menus.h"
+#include "compare_seat.h"
+#include "drop_overlay.h"
+#include "drop_target.h"
+#include "file_list.h"
+#include "footer_bar.h"
+#include "placeholder_view.h"
+#include "settings_panel.h"
+
+namespace krumple::app {
+namespace {
+
+QFrame* divider(QWidget* parent) {
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Store& store, ThumbCache& thumbs, QWidget* parent)
+    : QMainWindow(parent),
+      store_(store),
+      splitter_(new QSplitter(Qt::Horizontal)),
+      left_(new QWidget),
+      right_(new QStackedWidget),
+      placeholder_(new PlaceholderView),
+      settings_(new SettingsPanel(store)),
+      list_(new FileList(store, thumbs)),
+      footer_(new FooterBar(store)),
+      watch_(store, [this](const StoreChange& change) {
+          if (change.field == StoreField::selection || change.field == StoreField::items) showSelected();
+      }) {
+    setWindowTitle(QStringLiteral("Krumple"));
+
+    auto* leftColumn = new QVBoxLayout(left_);
+    leftColumn->setContentsMargins(0, 0, 0, 0);
+    leftColumn->setSpacing(0);
+    leftColumn->addWidget(settings_);
+    leftColumn->addWidget(divider(left_));
+    leftColumn->addWidget(list_, 1);
+    leftColumn->addWidget(divider(left_));
+    leftColumn->addWidget(footer_);
+    left_->setMinimumWidth(leftMinimumWidth);
+
+    right_->addWidget(placeholder_);
+    right_->setMinimumWidth(rightMinimumWidth);
+
+    splitter_->addWidget(left_);
+    splitter_->addWidget(right_);
+    splitter_->setChildrenCollapsible(false);
+    // A wider window gives its room to the comparison.
+    splitter_->setStretchFactor(0, 0);
+    splitter_->setStretchFactor(1, 1);
+    splitter_->setSizes({leftIdealWidth, minimumContentWidth - leftIdealWidth});
+
+    auto* content = new QWidget;
+    auto* contentLayout = new QVBoxLayout(content);
+    contentLayout->setContentsMargins(0, 0, 0, 0);
+    contentLayout->addWidget(splitter_);
+    content->setMinimumSize(minimumContentWidth, minimumContentHeight);
+    setCentralWidget(content);
+    resize(minimumContentWidth + 200, minimumContentHeight + 140);
+
+    drop_ = new DropTarget(content);
+    overlay_ = new DropOverlay(content);
+    connect(drop_, &DropTarget::hoveringChanged, overlay_, [this](bool hovering) {
+        overlay_->raise();
+        overlay_->setVisible(hovering);
+    });
+    connect(drop_, &DropTarget::dropped, this,
+            [this](const std::vector<std::filesystem::path>& paths) { store_.add(paths); });
+
+    addMenus(*this, store_);
+    showSelected();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::setCompareSeat(std::unique_ptr<CompareSeat> seat) {
+    if (seat_) right_->removeWidget(seat_->widget());
+    seat_ = std::move(seat);
+    if (seat_) right_->addWidget(seat_->widget());
+    showSelected();
+}
+
+void MainWindow::showSelected() {
+    const std::optional<ImageItem> selected = store_.selectedItem();
+    if (!selected || !seat_) {
+        shown_.reset();
+        right_->setCurrentWidget(placeholder_);
+        return;
+    }
+    // The same view gets every new item: it keeps its own state across them.
+    // Changes of other rows don't concern it.
+    if (right_->currentWidget() != seat_->widget() || selected != shown_) seat_->showItem(*selected);
+    shown_ = selected;
+    right_->setCurrentWidget(seat_->widget());
+}
+
+}  // namespace krumple::app

@@ -1,0 +1,165 @@
+#include "settings_panel.h"
+
+#include <cmath>
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include "look.h"
+#include "paths.h"
+#include "segmented_picker.h"
+#include "whole_number_field.h"
+
+namespace krumple::app {
+namespace {
+
+constexpr int captionWidth = 70;
+constexpr int folderTextWidth = 180;
+
+QLabel* caption(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setFixedWidth(captionWidth);
+    return label;
+}
+
+void dim(QLabel* label) {
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, look::secondary(pal));
+    label->setPalette(pal);
+}
+
+QHBoxLayout* row(QVBoxLayout* rows) {
+    auto* line = new QHBoxLayout;
+    line->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    rows->addLayout(line);
+    return line;
+}
+
+}  // namespace
+
+QString SettingsPanel::qualityLabel(OutputFormat format, double quality) {
+    if (format.isLossless()) return tr("Lossless");
+    // llround takes halves away from zero: 0.125 shows as 13%.
+    return tr("%1%").arg(static_cast<qlonglong>(std::llround(quality * 100)));
+}
+
+SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
+    : QWidget(parent),
+      store_(store),
+      format_(new SegmentedPicker(this)),
+      quality_(new QSlider(Qt::Horizontal, this)),
+      qualityText_(new QLabel(this)),
+      limitWidth_(new QCheckBox(tr("Max width"), this)),
+      maxWidth_(new WholeNumberField(this)),
+      stripMetadata_(new QCheckBox(tr("Strip metadata"), this)),
+      outputMode_(new SegmentedPicker(this)),
+      folder_(new QPushButton(this)),
+      watch_(store, [this](const StoreChange& change) {
+          if (change.field != StoreField::items && change.field != StoreField::selection) refresh();
+      }) {
+    auto* rows = new QVBoxLayout(this);
+    rows->setContentsMargins(12, 12, 12, 12);
+    rows->setSpacing(12);
+
+    QStringList formats;
+    for (const OutputFormat format : OutputFormat::available())
+        formats << QString::fromUtf8(format.label().data(), static_cast<qsizetype>(format.label().size()));
+    format_->setLabels(formats);
+    format_->setAccessibleName(tr("Format"));
+    QHBoxLayout* formatRow = row(rows);
+    formatRow->addWidget(caption(tr("Format"), this));
+    formatRow->addWidget(format_);
+    connect(format_, &SegmentedPicker::picked, this,
+            [this](int index) { store_.setFormat(OutputFormat::available().at(static_cast<std::size_t>(index))); });
+
+    quality_->setRange(static_cast<int>(0.05 * sliderScale), sliderScale);
+    quality_->setSingleStep(sliderScale / 100);
+    quality_->setPageStep(sliderScale / 10);
+    quality_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    qualityText_->setFixedWidth(60);
+    qualityText_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    dim(qualityText_);
+    QHBoxLayout* qualityRow = row(rows);
+    qualityRow->addWidget(caption(tr("Quality"), this));
+    qualityRow->addWidget(quality_, 1);
+    qualityRow->addWidget(qualityText_);
+    connect(quality_, &QSlider::valueChanged, this,
+            [this](int value) { store_.setQuality(static_cast<double>(value) / sliderScale); });
+
+    maxWidth_->setFixedWidth(70);
+    auto* px = new QLabel(tr("px"), this);
+    dim(px);
+    QHBoxLayout* sizeRow = row(rows);
+    sizeRow->addWidget(caption(tr("Size"), this));
+    sizeRow->addWidget(limitWidth_);
+    sizeRow->addWidget(maxWidth_);
+    sizeRow->addWidget(px);
+    sizeRow->addStretch(1);
+    sizeRow->addWidget(stripMetadata_);
+    connect(limitWidth_, &QCheckBox::toggled, this, [this](bool on) { store_.setLimitWidth(on); });
+    connect(maxWidth_, &WholeNumberField::valueEdited, this, [this](std::int64_t value) { store_.setMaxWidth(value); });
+    connect(stripMetadata_, &QCheckBox::toggled, this, [this](bool on) { store_.setStripMetadata(on); });
+
+    outputMode_->setLabels({tr("Next to originals"), tr("Folder")});
+    outputMode_->setAccessibleName(tr("Save to"));
+    outputMode_->setFixedWidth(230);
+    QHBoxLayout* saveRow = row(rows);
+    saveRow->addWidget(caption(tr("Save to"), this));
+    saveRow->addWidget(outputMode_);
+    saveRow->addWidget(folder_);
+    saveRow->addStretch(1);
+    connect(outputMode_, &SegmentedPicker::picked, this, [this](int index) {
+        store_.setOutputMode(index == 0 ? OutputMode::alongside : OutputMode::folder);
+    });
+    connect(folder_, &QPushButton::clicked, this, [this] { store_.chooseOutputFolder(); });
+
+    refresh();
+}
+
+void SettingsPanel::refresh() {
+    setEnabled(!store_.isRunning());
+
+    const auto& available = OutputFormat::available();
+    const auto found = std::find(available.begin(), available.end(), store_.format());
+    format_->setCurrentIndex(found == available.end() ? -1 : static_cast<int>(found - available.begin()));
+
+    const int position = static_cast<int>(std::lround(store_.quality() * sliderScale));
+    if (quality_->value() != position) {
+        const QSignalBlocker quiet(quality_);
+        quality_->setValue(position);
+    }
+    quality_->setEnabled(!store_.format().isLossless());
+    qualityText_->setText(qualityLabel(store_.format(), store_.quality()));
+
+    {
+        const QSignalBlocker quiet(limitWidth_);
+        limitWidth_->setChecked(store_.limitWidth());
+    }
+    maxWidth_->setValue(store_.maxWidth());
+    maxWidth_->setEnabled(store_.limitWidth());
+    {
+        const QSignalBlocker quiet(stripMetadata_);
+        stripMetadata_->setChecked(store_.stripMetadata());
+    }
+
+    const bool folderMode = store_.outputMode() == OutputMode::folder;
+    outputMode_->setCurrentIndex(folderMode ? 1 : 0);
+    folder_->setVisible(folderMode);
+    if (const auto& chosen = store_.outputFolder()) {
+        const QString name = displayName(chosen->filename().empty() ? chosen->parent_path() : *chosen);
+        const QString shown = folder_->fontMetrics().elidedText(name.isEmpty() ? displayPath(*chosen) : name,
+                                                                Qt::ElideMiddle, folderTextWidth);
+        folder_->setText(QString(shown).replace(QLatin1Char('&'), QStringLiteral("&&")));  // no mnemonics
+        folder_->setToolTip(displayPath(*chosen));
+    } else {
+        folder_->setText(tr("Choose\u2026"));
+        folder_->setToolTip(tr("Choose an output folder"));
+    }
+}
+
+}  // namespace krumple::app

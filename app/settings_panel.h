@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QWidget>
+
+#include "store_watch.h"
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QSlider;
+
+namespace krumple::app {
+
+class SegmentedPicker;
+class WholeNumberField;
+
+// The top of the left pane: format, quality, size limit, metadata and where
+// outputs go, each bound to the store's field. Disabled while a batch runs.
+class SettingsPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit SettingsPanel(Store& store, QWidget* parent = nullptr);
+
+    // The slider works in ten-thousandths of the quality scale.
+    static constexpr int sliderScale = 10000;
+
+    SegmentedPicker* formatPicker() const { return format_; }
+    QSlider* qualitySlider() const { return quality_; }
+    QLabel* qualityText() const { return qualityText_; }
+    QCheckBox* limitWidthToggle() const { return limitWidth_; }
+    WholeNumberField* maxWidthField() const { return maxWidth_; }
+    QCheckBox* stripMetadataToggle() const { return stripMetadata_; }
+    SegmentedPicker* outputModePicker() const { return outputMode_; }
+    QPushButton* folderButton() const { return folder_; }
+
+    // "Lossless" for a lossless format, else the quality as a whole percentage.
+    static QString qualityLabel(OutputFormat format, double quality);
+
+private:
+    void refresh();
+
+    Store& store_;
+    SegmentedPicker* format_;
+    QSlider* quality_;
+    QLabel* qualityText_;
+    QCheckBox* limitWidth_;
+    WholeNumberField* maxWidth_;
+    QCheckBox* stripMetadata_;
+    SegmentedPicker* outputMode_;
+    QPushButton* folder_;
+    StoreWatch watch_;
+};
+
+}  // namespace krumple::app
