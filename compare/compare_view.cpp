@@ -20,6 +20,7 @@ namespace krumple {
 namespace {
 
 constexpr int headerMargin = 12;
+constexpr int headerSpacing = 8;
 constexpr int hintMargin = 8;
 constexpr double separatorOpacity = 0.3;
 
@@ -86,6 +87,7 @@ void CompareView::build() {
 
     auto* header = new QHBoxLayout;
     header->setContentsMargins(headerMargin, headerMargin, headerMargin, headerMargin);
+    header->setSpacing(headerSpacing);
     fileName_ = new ElidedLabel(Qt::ElideMiddle, Qt::AlignLeft, this);
     fileName_->setFont(TextStyle::headline(*this));
     fileName_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);

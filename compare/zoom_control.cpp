@@ -5,11 +5,22 @@
 #include <QHBoxLayout>
 #include <QToolButton>
 
+#include <iterator>
+
 namespace krumple {
 
 namespace {
 constexpr int controlWidth = 130;
 constexpr int zooms[] = {2, 4, 8};
+
+// Joined buttons with rounded outer ends; the chosen one in the accent colour.
+const char* const segmentStyle = R"(
+QToolButton { border: 1px solid palette(mid); border-left: none; background: palette(button); padding: 2px 0; }
+QToolButton:checked { background: palette(highlight); color: palette(highlighted-text); border-color: palette(highlight); }
+QToolButton[segment="first"] { border-left: 1px solid palette(mid); border-top-left-radius: 5px; border-bottom-left-radius: 5px; }
+QToolButton[segment="first"]:checked { border-left-color: palette(highlight); }
+QToolButton[segment="last"] { border-top-right-radius: 5px; border-bottom-right-radius: 5px; }
+)";
 }  // namespace
 
 ZoomControl::ZoomControl(QWidget* parent) : QWidget(parent), group_(new QButtonGroup(this)) {
@@ -19,8 +30,11 @@ ZoomControl::ZoomControl(QWidget* parent) : QWidget(parent), group_(new QButtonG
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
+    setStyleSheet(QString::fromLatin1(segmentStyle));
     for (const int zoom : zooms) {
         auto* button = new QToolButton(this);
+        if (zoom == zooms[0]) button->setProperty("segment", "first");
+        if (zoom == std::end(zooms)[-1]) button->setProperty("segment", "last");
         button->setText(tr("%1\u00D7").arg(zoom));
         button->setCheckable(true);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
