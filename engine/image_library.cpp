@@ -1,4 +1,5 @@
 #include <array>
+#include <atomic>
 #include <mutex>
 
 #include "image_io.h"
@@ -25,8 +26,11 @@ void dropLibraryWarnings(const gchar*, GLogLevelFlags, const gchar*, gpointer) {
     // about damaged files would only be noise on the terminal.
 }
 
+std::atomic<bool> ready{false};
+
 void setUp() {
     if (VIPS_INIT("krumple") != 0) return;
+    ready = true;
     // The operation cache can hand back an old decode of a file rewritten since.
     vips_cache_set_max(0);
     vips_operation_block_set("VipsForeignLoad", TRUE);
@@ -45,7 +49,10 @@ void ensureImageLibrary() {
     std::call_once(once, setUp);
 }
 
-void releaseImageLibraryThread() { vips_thread_shutdown(); }
+void releaseImageLibraryThread() {
+    // Before set-up there is nothing of this thread to release.
+    if (ready) vips_thread_shutdown();
+}
 
 const std::vector<std::string>& writableTypeIdentifiers() {
     static const std::vector<std::string> types = [] {
