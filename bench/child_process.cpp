@@ -8,7 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
+#include <fstream>
 
 extern char** environ;
 
@@ -59,20 +59,22 @@ int exitCodeOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1
 ChildRun runChild(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
                   const std::filesystem::path& log) {
     ChildRun run;
-    const int logFd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (logFd < 0) return run;
+    const auto resultPath = std::filesystem::path(log.string() + ".result");
+    const int resultFd = ::open(resultPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (resultFd < 0) return run;
+    // Through the small launcher, so the peak memory is the command's own.
+    std::vector<std::string> launch{(selfPath().parent_path() / "krumple-bench-launch").string(), log.string()};
+    launch.insert(launch.end(), argv.begin(), argv.end());
     auto merged = mergedEnvironment(env);
-    const auto t0 = Clock::now();
-    const pid_t pid = start(argv, merged, logFd);
-    ::close(logFd);
+    const pid_t pid = start(launch, merged, resultFd);
+    ::close(resultFd);
     if (pid < 0) return run;
     int status = 0;
-    rusage usage{};
-    if (::wait4(pid, &status, 0, &usage) != pid) return run;
-    run.wallMs = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-    run.exitCode = exitCodeOf(status);
-    run.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
-    run.peakMB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    if (::waitpid(pid, &status, 0) != pid || exitCodeOf(status) != 0) return run;
+    std::ifstream result(resultPath);
+    long peakKB = 0;
+    if (!(result >> run.exitCode >> run.wallMs >> run.cpuMs >> peakKB)) run.exitCode = -1;
+    run.peakMB = static_cast<double>(peakKB) / 1024.0;
     return run;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-// Runs one command as a child process and measures it the way the benchmark
+// Runs commands as child processes and measures them the way the benchmark
 // reports: wall time around the whole process, and the child's own CPU time
 // and peak resident memory from wait4().
 
@@ -25,6 +25,8 @@ ChildRun runChild(const std::vector<std::string>& argv, const std::map<std::stri
 
 // A batch of commands with at most `parallel` running at once, the way the
 // app keeps one job per core; the wall time is that of the whole batch.
+// Peak memory here is only an upper bound: these children start straight from
+// the driver and inherit its peak (see krumple-bench-launch).
 struct BatchRun {
     bool ok = false;
     double wallMs = 0;

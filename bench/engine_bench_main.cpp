@@ -75,17 +75,17 @@ int drive(std::string_view mode, int argc, char** argv) {
     if (all || mode == "peers") {
         std::cout << "## Ours against vips, quality 0.8, single-threaded\n\n";
         ok = runPeerBench(options, std::cout) && ok;
-        std::cout << '\n';
+        std::cout << '\n' << std::flush;
     }
     if (all || mode == "formats") {
         std::cout << "## Six formats on the largest photo\n\n";
         ok = runFormatBench(options, std::cout) && ok;
-        std::cout << '\n';
+        std::cout << '\n' << std::flush;
     }
     if (all || mode == "threads") {
         std::cout << "## libvips concurrency inside our converter\n\n";
         ok = runThreadBench(options, std::cout) && ok;
-        std::cout << '\n';
+        std::cout << '\n' << std::flush;
     }
     std::cout.flush();
     if (ownWork) std::filesystem::remove_all(*ownWork);
