@@ -152,7 +152,7 @@ bool runAddingBench(const BatchBenchOptions& options, std::ostream& out) {
     const double files = tree.files;
     table.add({"Store::add until the rows arrive (walk, probe, natural order)", fixed(ours, 2),
                fixed(files / ours, 0), std::to_string(rows) + (ok ? "" : " (expected " + std::to_string(tree.jpegs) + ")")});
-    table.add({"peer: find | xargs vipsheader", fixed(theirs, 2), fixed(files / theirs, 0), "-"});
+    table.add({"peer: find -print0, xargs -0 vipsheader", fixed(theirs, 2), fixed(files / theirs, 0), "-"});
     table.print(out);
     out << "\nStore::add ÷ peer time: " << fixed(ours / theirs, 2) << '\n';
     return ok;
