@@ -33,7 +33,7 @@ public:
     bool hasImage() const;
     ImageArea* imageArea() const { return area_; }
 
-signals:
+Q_SIGNALS:
     // Written by the pointer over this pane's image area.
     void hoverChanged(std::optional<krumple::geom::Point> n);
 

@@ -1,10 +1,9 @@
-// libvips' GLib headers use "signals" as a name: they must come before Qt's.
-#include "image_io.h"
-
 #include "display_decoder.h"
 
 #include <QMetaObject>
 #include <QObject>
+
+#include "image_io.h"
 
 namespace krumple {
 

@@ -1,10 +1,9 @@
-// libvips' GLib headers use "signals" as a name: they must come before Qt's.
-#include "converter.h"
-
 #include "display_image.h"
 
 #include <memory>
 #include <vector>
+
+#include "converter.h"
 
 namespace krumple {
 

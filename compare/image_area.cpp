@@ -70,7 +70,7 @@ void ImageArea::track(std::optional<QPointF> pointer) {
     if (images_.isNull()) return;
     std::optional<geom::Point> n;
     if (pointer) n = geom::normalisedPosition(fitted(), {pointer->x(), pointer->y()});
-    emit hoverChanged(n);
+    Q_EMIT hoverChanged(n);
 }
 
 void ImageArea::mouseMoveEvent(QMouseEvent* event) { track(event->position()); }

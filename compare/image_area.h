@@ -29,7 +29,7 @@ public:
     geom::Rect fitted() const;
     QWidget* placeholder() const { return placeholder_; }
 
-signals:
+Q_SIGNALS:
     // The pointer's position over the fitted image, or nullopt outside it.
     void hoverChanged(std::optional<krumple::geom::Point> n);
 

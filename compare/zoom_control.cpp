@@ -43,7 +43,7 @@ ZoomControl::ZoomControl(QWidget* parent) : QWidget(parent), group_(new QButtonG
     }
     group_->setExclusive(true);
     setZoom(4);
-    connect(group_, &QButtonGroup::idClicked, this, [this](int id) { emit zoomChosen(double(id)); });
+    connect(group_, &QButtonGroup::idClicked, this, [this](int id) { Q_EMIT zoomChosen(double(id)); });
 }
 
 double ZoomControl::zoom() const { return double(group_->checkedId()); }

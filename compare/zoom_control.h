@@ -14,7 +14,7 @@ public:
     double zoom() const;
     void setZoom(double zoom);  // one of 2, 4, 8; others are ignored
 
-signals:
+Q_SIGNALS:
     void zoomChosen(double zoom);
 
 private:

@@ -15,7 +15,7 @@ bool near(Rect a, Rect b) {
 
 class GeometryTest : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void workedExample() {
         // A 4000 × 3000 image in a 600 × 300 area: scale 0.1, margins left and right.
         const Rect f = fittedRect({4000, 3000}, {600, 300});

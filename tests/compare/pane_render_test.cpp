@@ -66,7 +66,7 @@ struct PaneFixture {
 
 class PaneRenderTest : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void loupeShowsTheSourceMagnifiedAroundItsCentre() {
         const QImage source = blocks(100, 75);
         PaneFixture f(source, {600, 300});

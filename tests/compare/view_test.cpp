@@ -80,7 +80,7 @@ QStringList visibleTexts(QWidget* placeholder) {
 
 class CompareViewTest : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void detailLines() {
         // Truncated, not rounded; no grouping; the label only when there is one.
         QCOMPARE(detailLine(PixelSize{4032.9, 3024.99}, 2'100'000, "HEIC"),
