@@ -20,9 +20,7 @@ EmptyState::EmptyState(QWidget* parent) : QWidget(parent) {
     hint->setFont(look::callout());
     hint->setAlignment(Qt::AlignCenter);
     hint->setWordWrap(true);
-    QPalette dimmed = hint->palette();
-    dimmed.setColor(QPalette::WindowText, look::secondary(palette()));
-    hint->setPalette(dimmed);
+    look::setForeground(hint, look::secondary(palette()));
 
     addButton_ = new QPushButton(tr("Add Images\u2026"), this);
     connect(addButton_, &QPushButton::clicked, this, &EmptyState::addRequested);

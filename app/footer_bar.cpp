@@ -15,12 +15,6 @@
 namespace krumple::app {
 namespace {
 
-void colour(QWidget* widget, const QColor& color) {
-    QPalette pal = widget->palette();
-    pal.setColor(QPalette::WindowText, color);
-    widget->setPalette(pal);
-}
-
 // The prominent style: the accent colour behind the label.
 void makeProminent(QPushButton* button) {
     QPalette pal = button->palette();
@@ -64,7 +58,7 @@ FooterBar::FooterBar(Store& store, QWidget* parent)
     totals->addWidget(headline_);
     totals->addWidget(converted_);
     converted_->setFont(look::caption());
-    colour(converted_, look::secondary(palette()));
+    look::setForeground(converted_, look::secondary(palette()));
 
     auto* line = new QHBoxLayout;
     line->setSpacing(10);
@@ -107,7 +101,7 @@ void FooterBar::refreshTotals() {
     headline_->setText(now.headline);
     // Before anything is converted the one line is dimmed; the saving stands out.
     headline_->setFont(saving ? look::semibold(look::callout()) : font());
-    colour(headline_, saving ? look::primary(palette()) : look::secondary(palette()));
+    look::setForeground(headline_, saving ? look::primary(palette()) : look::secondary(palette()));
     converted_->setText(now.converted);
     converted_->setVisible(saving);
 }

@@ -1,6 +1,7 @@
 #include "look.h"
 
 #include <QApplication>
+#include <QWidget>
 
 namespace krumple::app::look {
 namespace {
@@ -37,5 +38,11 @@ bool isDark(const QPalette& palette) { return palette.color(QPalette::Window).li
 QColor green(const QPalette& palette) { return isDark(palette) ? QColor(0x32, 0xd7, 0x4b) : QColor(0x1e, 0x8e, 0x3e); }
 QColor orange(const QPalette& palette) { return isDark(palette) ? QColor(0xff, 0x9f, 0x0a) : QColor(0xc9, 0x5a, 0x00); }
 QColor red(const QPalette& palette) { return isDark(palette) ? QColor(0xff, 0x45, 0x3a) : QColor(0xd7, 0x00, 0x15); }
+
+void setForeground(QWidget* widget, const QColor& color) {
+    QPalette palette = widget->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) palette.setColor(group, QPalette::WindowText, color);
+    widget->setPalette(palette);
+}
 
 }  // namespace krumple::app::look

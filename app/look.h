@@ -4,6 +4,8 @@
 #include <QFont>
 #include <QPalette>
 
+class QWidget;
+
 namespace krumple::app::look {
 
 // Text styles, scaled from the application's font so they follow the desktop.
@@ -24,5 +26,8 @@ QColor orange(const QPalette& palette);
 QColor red(const QPalette& palette);
 
 bool isDark(const QPalette& palette);
+
+// Gives `widget` a text colour; disabled, it greys out as usual.
+void setForeground(QWidget* widget, const QColor& color);
 
 }  // namespace krumple::app::look

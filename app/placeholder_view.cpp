@@ -11,9 +11,7 @@ namespace krumple::app {
 PlaceholderView::PlaceholderView(QWidget* parent) : QWidget(parent) {
     auto* text = new QLabel(tr("Select a file to compare"), this);
     text->setAlignment(Qt::AlignCenter);
-    QPalette pal = text->palette();
-    pal.setColor(QPalette::WindowText, look::secondary(pal));
-    text->setPalette(pal);
+    look::setForeground(text, look::secondary(text->palette()));
 
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(8);

@@ -27,11 +27,7 @@ QLabel* caption(const QString& text, QWidget* parent) {
     return label;
 }
 
-void dim(QLabel* label) {
-    QPalette pal = label->palette();
-    pal.setColor(QPalette::WindowText, look::secondary(pal));
-    label->setPalette(pal);
-}
+void dim(QLabel* label) { look::setForeground(label, look::secondary(label->palette())); }
 
 QHBoxLayout* row(QVBoxLayout* rows) {
     auto* line = new QHBoxLayout;

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QMetaObject>
 
@@ -72,6 +75,8 @@ void ThumbCache::keepOnly(const QSet<QByteArray>& onScreen) {
 }
 
 void ThumbCache::work(std::stop_token stop) {
+    // Thumbnails may wait; the window's own thread and the conversions may not.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
     while (true) {
         QByteArray key;
         {
