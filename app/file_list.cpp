@@ -44,7 +44,6 @@ FileList::FileList(Store& store, ThumbCache& thumbs, QWidget* parent)
     view_->viewport()->setAttribute(Qt::WA_Hover);
     view_->setContextMenuPolicy(Qt::CustomContextMenu);
     view_->setSpacing(0);
-    view_->setContentsMargins(0, 4, 0, 4);
 
     pages_->addWidget(empty_);
     pages_->addWidget(view_);

@@ -3,6 +3,8 @@
 // dropping files.
 
 #include <QAction>
+#include <QFileSystemModel>
+#include <QListView>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
@@ -10,6 +12,7 @@
 #include <QStackedWidget>
 #include <QTest>
 
+#include "add_files_dialog.h"
 #include "app_fixture.h"
 #include "compare_seat.h"
 #include "drop_overlay.h"
@@ -17,6 +20,7 @@
 #include "empty_state.h"
 #include "file_list.h"
 #include "main_window.h"
+#include "paths.h"
 #include "placeholder_view.h"
 #include "thumb_cache.h"
 
@@ -62,6 +66,7 @@ private Q_SLOTS:
     void dragsWithoutFileUrlsAreRefused();
     void dropWithNoLocalFileStillAddsOnceWithNothing();
     void droppedFilesKeepTheirBytes();
+    void addPanelTakesFilesAndFoldersTogether();
 };
 
 void MainWindowTest::windowAndPanesKeepTheirMinimumSizes() {
@@ -255,6 +260,34 @@ void MainWindowTest::droppedFilesKeepTheirBytes() {
     QCOMPARE(files->size(), std::size_t{2});
     QCOMPARE((*files)[0].native(), std::string("/tmp/caf\xC3\xA9/a\xFF" "b.png"));
     QCOMPARE((*files)[1].native(), std::string("/tmp/two words.jpg"));
+    // Shown in the file manager under the very same name.
+    QCOMPARE(fileUri((*files)[0]), QString("file:///tmp/caf%C3%A9/a%FFb.png"));
+}
+
+void MainWindowTest::addPanelTakesFilesAndFoldersTogether() {
+    AppFixture fixture;
+    const auto file = fixture.writeImage("pick/one.png");
+    const auto folder = fixture.writeImage("pick/album/two.png").parent_path();
+    AddFilesDialog dialog;
+    QCOMPARE(dialog.labelText(QFileDialog::Accept), QString("Add"));
+    dialog.setDirectory(QString::fromStdString(file.parent_path().string()));
+    dialog.show();
+
+    auto* view = dialog.findChild<QListView*>("listView");
+    QVERIFY(view);
+    QCOMPARE(view->selectionMode(), QAbstractItemView::ExtendedSelection);
+    auto* files = dialog.findChild<QFileSystemModel*>();
+    QVERIFY(files);
+    QTRY_VERIFY(files->index(QString::fromStdString(file.string())).isValid() &&
+                files->index(QString::fromStdString(folder.string())).isValid());
+    for (const auto& path : {file, folder})
+        view->selectionModel()->select(files->index(QString::fromStdString(path.string())),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    dialog.accept();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QStringList chosen = dialog.chosen();
+    chosen.sort();
+    QCOMPARE(chosen, (QStringList{QString::fromStdString(folder.string()), QString::fromStdString(file.string())}));
 }
 
 QTEST_MAIN(MainWindowTest)
