@@ -117,9 +117,7 @@ void attachExif(VImage& out, const Blob& tiff) {
 std::unique_ptr<ImageDestination> ImageDestination::create(const std::filesystem::path& path,
                                                            std::string_view typeIdentifier, Replace replace) {
     ensureImageLibrary();
-    if (!savers::isKnownType(typeIdentifier)) return nullptr;
-    const auto& writable = writableTypeIdentifiers();
-    if (std::find(writable.begin(), writable.end(), typeIdentifier) == writable.end()) return nullptr;
+    if (!canEncode(typeIdentifier)) return nullptr;
     const std::filesystem::path folder = folderOf(path);
     for (int attempt = 0; attempt < 8; ++attempt) {
         std::filesystem::path temp = temporaryName(folder);

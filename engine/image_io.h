@@ -100,6 +100,8 @@ private:
 // The type identifiers the writer can really encode, probed once per process
 // by a tiny encode per format.
 const std::vector<std::string>& writableTypeIdentifiers();
+// Whether one type identifier can be encoded; probes only that type.
+bool canEncode(std::string_view typeIdentifier);
 
 // libvips set-up for this process: cache off, non-image loaders blocked.
 // Called by everything above; safe from any thread.

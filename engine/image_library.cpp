@@ -54,20 +54,42 @@ void releaseImageLibraryThread() {
     if (ready) vips_thread_shutdown();
 }
 
+namespace {
+constexpr std::array<const char*, 6> outputTypes{"public.heic", "public.jpeg", "public.png",
+                                                 "public.avif", "public.jxl",  "org.webmproject.webp"};
+
+// A saver can exist while its codec is missing: only a real encode tells.
+bool probe(const char* typeIdentifier) {
+    ensureImageLibrary();
+    bool ok = false;
+    try {
+        const vips::VImage tiny = vips::VImage::black(16, 16, vips::VImage::option()->set("bands", 3));
+        ok = !savers::encode(tiny, typeIdentifier, 0.5).empty();
+    } catch (const vips::VError&) {
+    }
+    vips_error_clear();
+    return ok;
+}
+}  // namespace
+
+bool canEncode(std::string_view typeIdentifier) {
+    // Each type is probed once, when first asked for: a process that writes
+    // JPEG never starts the HEVC or AV1 encoders.
+    static std::array<std::once_flag, outputTypes.size()> once;
+    static std::array<bool, outputTypes.size()> result{};
+    for (std::size_t i = 0; i < outputTypes.size(); ++i) {
+        if (typeIdentifier != outputTypes[i]) continue;
+        std::call_once(once[i], [i] { result[i] = probe(outputTypes[i]); });
+        return result[i];
+    }
+    return false;
+}
+
 const std::vector<std::string>& writableTypeIdentifiers() {
     static const std::vector<std::string> types = [] {
-        ensureImageLibrary();
         std::vector<std::string> found;
-        // A saver can exist while its codec is missing: only a real encode tells.
-        for (const char* t : {"public.heic", "public.jpeg", "public.png", "public.avif", "public.jxl",
-                              "org.webmproject.webp"}) {
-            try {
-                const vips::VImage probe = vips::VImage::black(16, 16, vips::VImage::option()->set("bands", 3));
-                if (!savers::encode(probe, t, 0.5).empty()) found.emplace_back(t);
-            } catch (const vips::VError&) {
-            }
-            vips_error_clear();
-        }
+        for (const char* t : outputTypes)
+            if (canEncode(t)) found.emplace_back(t);
         return found;
     }();
     return types;

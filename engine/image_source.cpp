@@ -122,6 +122,15 @@ bool isRegularReadableFile(const std::filesystem::path& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), R_OK) == 0;
 }
 
+// The PNM loader takes "Pf" or "PF" followed by anything as a float map,
+// forcing an unreadable size to 1 × 1. No photo comes as a float PNM.
+bool plausible(const VImage& header) {
+    if (header.width() < 1 || header.height() < 1) return false;
+    const bool pnm = header.get_typeof(VIPS_META_LOADER) != 0 &&
+                     std::string_view(header.get_string(VIPS_META_LOADER)).starts_with("ppmload");
+    return !(pnm && header.format() == VIPS_FORMAT_FLOAT);
+}
+
 bool withinLimit(const VImage& header) {
     return static_cast<std::int64_t>(header.width()) * header.height() <= pixelLimit;
 }
@@ -155,6 +164,7 @@ std::unique_ptr<ImageSource> ImageSource::open(const std::filesystem::path& path
             return nullptr;
         }
     }
+    if (!plausible(header)) return nullptr;
     Properties props = readProperties(header);
     return std::unique_ptr<ImageSource>(new ImageSource(path, std::move(header), std::move(props), magick));
 }

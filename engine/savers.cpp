@@ -34,16 +34,11 @@ int vipsQ(double quality) {
     return std::clamp(static_cast<int>(std::lround(quality * 100.0)), 1, 100);
 }
 
-bool isKnownType(std::string_view t) {
-    return t == "public.heic" || t == "public.jpeg" || t == "public.png" || t == "public.avif" ||
-           t == "public.jxl" || t == "org.webmproject.webp";
-}
-
 // One place that knows each saver's options; `sink` is the buffer or target flavour.
 template <typename Sink>
 void encodeInto(std::string_view t, std::optional<double> quality, Sink&& sink) {
     if (t == "public.jpeg")
-        sink.jpeg(lossy(quality)->set("optimize_coding", true));
+        sink.jpeg(lossy(quality));
     else if (t == "public.png")
         sink.png(VImage::option()->set("compression", pngCompression));
     else if (t == "org.webmproject.webp")

@@ -11,8 +11,6 @@
 
 namespace krumple::savers {
 
-bool isKnownType(std::string_view typeIdentifier);
-
 // Encodes `image` as `typeIdentifier` into memory. Throws vips::VError on failure.
 Blob encode(const vips::VImage& image, std::string_view typeIdentifier, std::optional<double> quality);
 

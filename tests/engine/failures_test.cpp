@@ -116,7 +116,9 @@ TEST_F(Failures, DataFilesAreNotImagesWhateverTheirName) {
     writeFile(dir / "matrix.mat", "3 3\n1 2 3\n4 5 6\n7 8 9\n");
     writeFile(dir / "notes.txt", "Just some words.\n");
     writeFile(dir / "empty.png", "");
-    for (const char* name : {"data.csv", "matrix.mat", "notes.txt", "empty.png", "missing.jpg"}) {
+    // Random bytes that happen to start like a float PNM.
+    writeFile(dir / "noise.bin", std::string("Pf\x9c\x03\xfe\x11garbage\x00\x7f", 15));
+    for (const char* name : {"data.csv", "matrix.mat", "notes.txt", "empty.png", "missing.jpg", "noise.bin"}) {
         SCOPED_TRACE(name);
         EXPECT_EQ(ImageSource::open(dir / name), nullptr);
         EXPECT_EQ(failureText(Converter::convert(dir / name, out / "data.png",
