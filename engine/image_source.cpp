@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <cctype>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -122,13 +123,35 @@ bool isRegularReadableFile(const std::filesystem::path& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), R_OK) == 0;
 }
 
-// The PNM loader takes "Pf" or "PF" followed by anything as a float map,
-// forcing an unreadable size to 1 × 1. No photo comes as a float PNM.
-bool plausible(const VImage& header) {
+// The PNM loader turns a header without a readable size ("P5" or "Pf"
+// followed by noise) into a 1 x 1 picture; read the size ourselves.
+bool pnmHeaderHasSize(const std::filesystem::path& path) {
+    char head[512] = {};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const ssize_t n = ::read(fd, head, sizeof head - 1);
+    ::close(fd);
+    if (n < 3) return false;
+    const std::string_view text(head, static_cast<std::size_t>(n));
+    std::size_t i = 2;
+    auto positiveNumber = [&] {
+        while (i < text.size() && (std::isspace(static_cast<unsigned char>(text[i])) || text[i] == '#')) {
+            if (text[i] == '#') i = text.find('\n', i) == std::string_view::npos ? text.size() : text.find('\n', i);
+            else ++i;
+        }
+        const std::size_t start = i;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+        return i > start && text.substr(start, i - start).find_first_not_of('0') != std::string_view::npos;
+    };
+    if (!std::isspace(static_cast<unsigned char>(text[2])) && text[2] != '#') return false;
+    return positiveNumber() && positiveNumber();
+}
+
+bool plausible(const VImage& header, const std::filesystem::path& path) {
     if (header.width() < 1 || header.height() < 1) return false;
     const bool pnm = header.get_typeof(VIPS_META_LOADER) != 0 &&
                      std::string_view(header.get_string(VIPS_META_LOADER)).starts_with("ppmload");
-    return !(pnm && header.format() == VIPS_FORMAT_FLOAT);
+    return !pnm || pnmHeaderHasSize(path);
 }
 
 bool withinLimit(const VImage& header) {
@@ -164,7 +187,7 @@ std::unique_ptr<ImageSource> ImageSource::open(const std::filesystem::path& path
             return nullptr;
         }
     }
-    if (!plausible(header)) return nullptr;
+    if (!plausible(header, path)) return nullptr;
     Properties props = readProperties(header);
     return std::unique_ptr<ImageSource>(new ImageSource(path, std::move(header), std::move(props), magick));
 }
