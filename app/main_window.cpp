@@ -1,6 +1,6 @@
 #include "main_window.h"
 
-#include <QFrame>
+#include <QPainter>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -11,18 +11,27 @@
 #include "drop_target.h"
 #include "file_list.h"
 #include "footer_bar.h"
+#include "look.h"
 #include "placeholder_view.h"
 #include "settings_panel.h"
 
 namespace krumple::app {
 namespace {
 
-QFrame* divider(QWidget* parent) {
-    auto* line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    return line;
-}
+// A hairline in the text colour, faint enough for light and dark palettes alike.
+class Divider : public QWidget {
+public:
+    explicit Divider(QWidget* parent) : QWidget(parent) { setFixedHeight(1); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QColor line = look::primary(palette());
+        line.setAlphaF(0.15f);
+        QPainter(this).fillRect(rect(), line);
+    }
+};
+
+QWidget* divider(QWidget* parent) { return new Divider(parent); }
 
 }  // namespace
 
