@@ -1,5 +1,6 @@
 #include "krumple_app.h"
 
+#include "compare_view_seat.h"
 #include "main_window.h"
 #include "store.h"
 #include "thumb_cache.h"
@@ -12,6 +13,7 @@ KrumpleApp::KrumpleApp()
       window_(std::make_unique<MainWindow>(*store_, ThumbCache::shared())) {
     panels_.setParent(window_.get());
     store_->setPanels(&panels_);
+    window_->setCompareSeat(std::make_unique<CompareViewSeat>());
 }
 
 KrumpleApp::~KrumpleApp() {
