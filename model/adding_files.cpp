@@ -54,13 +54,6 @@ std::vector<ImageItem> Store::expand(const std::vector<Path>& urls, std::unorder
     return result;
 }
 
-std::unordered_set<std::string> Store::listedPaths() const {
-    std::unordered_set<std::string> paths;
-    paths.reserve(items_.size());
-    for (const auto& it : items_) paths.insert(standardizedPath(it.url));
-    return paths;
-}
-
 void Store::add(std::vector<Path> urls, std::function<void(std::size_t)> done) {
     const std::uint64_t task = nextAddTask_++;
     std::weak_ptr<Store> weak = weak_from_this();
@@ -79,11 +72,10 @@ void Store::appendFound(std::vector<ImageItem> found, std::uint64_t task,
     addTasks_.erase(task);  // its thread has posted this and is ending
 
     // The list may have grown while this request was out.
-    std::unordered_set<std::string> listed = listedPaths();
     std::vector<ItemId> ids;
     std::vector<std::size_t> rows;
     for (auto& it : found) {
-        if (!listed.insert(standardizedPath(it.url)).second) continue;
+        if (!listed_.insert(standardizedPath(it.url)).second) continue;
         ids.push_back(it.id);
         rows.push_back(items_.size());
         rows_.emplace(it.id, items_.size());

@@ -154,6 +154,7 @@ void Store::removeWhere(const std::function<bool(const ImageItem&)>& doomed) {
         if (doomed(items_[i])) {
             ids.push_back(items_[i].id);
             rows.push_back(i);
+            listed_.erase(standardizedPath(items_[i].url));
         } else {
             kept.push_back(std::move(items_[i]));
         }

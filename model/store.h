@@ -160,7 +160,7 @@ private:
     void mark(ItemId id, const std::function<void(ImageItem&)>& change);
     void removeWhere(const std::function<bool(const ImageItem&)>& doomed);
     void rebuildRows();
-    std::unordered_set<std::string> listedPaths() const;
+    const std::unordered_set<std::string>& listedPaths() const { return listed_; }
     void appendFound(std::vector<ImageItem> found, std::uint64_t task,
                      const std::function<void(std::size_t)>& done);
     void batchEnded();
@@ -172,6 +172,7 @@ private:
 
     std::vector<ImageItem> items_;
     std::unordered_map<ItemId, std::size_t> rows_;  // id -> position in items_
+    std::unordered_set<std::string> listed_;        // standardized paths of items_, kept in step
     std::optional<ItemId> selection_;
     OutputFormat format_;
     double quality_ = 0.8;
