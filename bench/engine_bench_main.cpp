@@ -4,7 +4,7 @@
 //       one conversion, then exit (the unit the drivers time and measure)
 //   krumple-bench-engine init | probe
 //       start libvips only, or also probe the writable formats, then exit
-//   krumple-bench-engine peers|formats|threads|all [--reps N] [--work DIR] PHOTO...
+//   krumple-bench-engine peers|formats|six|sweep|threads|all [--reps N] [--work DIR] PHOTO...
 //       the drivers; tables go to stdout as Markdown, progress to stderr
 
 #include <cstdlib>
@@ -28,7 +28,7 @@ using namespace krumple::bench;
 
 int usage() {
     std::cerr << "usage: krumple-bench-engine convert SRC DST FORMAT QUALITY [MAXWIDTH]\n"
-                 "       krumple-bench-engine peers|formats|threads|all [--reps N] [--work DIR] PHOTO...\n";
+                 "       krumple-bench-engine peers|formats|six|sweep|threads|all [--reps N] [--work DIR] PHOTO...\n";
     return 2;
 }
 
@@ -77,9 +77,14 @@ int drive(std::string_view mode, int argc, char** argv) {
         ok = runPeerBench(options, std::cout) && ok;
         std::cout << '\n' << std::flush;
     }
-    if (all || mode == "formats") {
+    if (all || mode == "formats" || mode == "six") {
         std::cout << "## Six formats on the largest photo\n\n";
-        ok = runFormatBench(options, std::cout) && ok;
+        ok = runSixFormats(options, std::cout) && ok;
+        std::cout << '\n' << std::flush;
+    }
+    if (all || mode == "formats" || mode == "sweep") {
+        std::cout << "## Encoder speed settings\n\n";
+        ok = runEncoderSweep(options, std::cout) && ok;
         std::cout << '\n' << std::flush;
     }
     if (all || mode == "threads") {
@@ -103,6 +108,7 @@ int main(int argc, char** argv) {
     }
     if (mode == "probe") return writableTypeIdentifiers().empty() ? 1 : 0;
     if (mode == "convert") return convertOne(argc, argv);
-    if (mode == "peers" || mode == "formats" || mode == "threads" || mode == "all") return drive(mode, argc, argv);
+    for (std::string_view driver : {"peers", "formats", "six", "sweep", "threads", "all"})
+        if (mode == driver) return drive(mode, argc, argv);
     return usage();
 }

@@ -3,7 +3,9 @@
 # if needed, fetches the photos if missing, prints the tables (Markdown) on
 # stdout and progress on stderr.
 #
-#   bench/run-engine-bench.sh [all|peers|formats|threads]
+#   bench/run-engine-bench.sh [all|peers|formats|six|sweep|threads]
+#
+# (formats = six + sweep)
 #
 # REPS (default 5) sets the repetitions per measurement; KRUMPLE_BENCH_BUILD
 # the build folder; KRUMPLE_BENCH_CACHE where the photos are kept (never in

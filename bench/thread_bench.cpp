@@ -30,7 +30,7 @@ bool singleConversions(const BenchOptions& options, std::ostream& out) {
     runInterleaved(vs, options.reps, 3, 10'000, options.work / "thread-child.log", "concurrency, one conversion");
 
     out << "One conversion of " << src.filename().string()
-        << " by our converter alone on the machine's 2 cores, quality 0.8\n\n";
+        << " at a time by our converter on the machine's 2 cores, quality 0.8, VIPS_CONCURRENCY 1 or 2\n\n";
     TextTable t({"format", "conc 1 wall ms", "conc 1 cpu ms", "conc 2 wall ms", "conc 2 cpu ms",
                  "wall 2 ÷ 1", "cpu 2 ÷ 1"});
     bool ok = true;
