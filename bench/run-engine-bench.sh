@@ -7,16 +7,15 @@
 #
 # (formats = six + sweep)
 #
-# REPS (default 5) sets the repetitions per measurement; KRUMPLE_BENCH_BUILD
-# the build folder; KRUMPLE_BENCH_CACHE where the photos are kept (never in
-# the repository).
+# REPS (default 5) sets the repetitions per measurement, KRUMPLE_BENCH_BUILD
+# the build folder; the photos come from fetch-photos.sh (KRUMPLE_BENCH_CACHE,
+# never the repository).
 set -euo pipefail
 
 mode=${1:-all}
 reps=${REPS:-5}
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${KRUMPLE_BENCH_BUILD:-$repo/build-bench}
-cache=${KRUMPLE_BENCH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/krumple-bench}
 
 need() {
     command -v "$1" >/dev/null || { echo "missing $1: apt-get install $2" >&2; exit 1; }
@@ -31,20 +30,7 @@ if [[ ! -f $build/build.ninja ]]; then
 fi
 cmake --build "$build" -j2 --target krumple-bench-engine >&2
 
-# Debian's mate-backgrounds: camera JPEGs up to 5640 × 3172.
-photos=$cache/root/usr/share/backgrounds/mate
-if [[ ! -d $photos ]]; then
-    mkdir -p "$cache"
-    (
-        cd "$cache"
-        rm -f mate-backgrounds_*.deb
-        if ! apt-get download mate-backgrounds >&2; then
-            echo "apt-get download failed; run apt-get update first" >&2
-            exit 1
-        fi
-        dpkg -x mate-backgrounds_*.deb root
-    )
-fi
+photos=$("$repo/bench/fetch-photos.sh")
 mapfile -t jpegs < <(find "$photos" -type f -iname '*.jpg' | sort)
 if ((${#jpegs[@]} == 0)); then
     echo "no JPEGs under $photos" >&2
