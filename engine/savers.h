@@ -19,7 +19,12 @@ Blob encode(const vips::VImage& image, std::string_view typeIdentifier, std::opt
 void encode(const vips::VImage& image, std::string_view typeIdentifier, std::optional<double> quality,
             const vips::VTarget& target);
 
-// libvips' quality scale, 1–100, from ours, 0–1.
-int vipsQ(double quality);
+// The saver's Q, 1–100, for our quality, 0–1. JPEG takes quality × 100; the
+// other lossy savers are mapped so the same quality looks about as good as
+// JPEG's (bench/README.md, "Quality"). 1.0 is every saver's best.
+int vipsQ(std::string_view typeIdentifier, double quality);
+
+// As encode(), but with the saver's own Q as is: for calibrating vipsQ.
+Blob encodeAtVipsQ(const vips::VImage& image, std::string_view typeIdentifier, std::optional<int> q);
 
 }  // namespace krumple::savers
