@@ -10,7 +10,10 @@ std::string percent(std::int64_t from, std::int64_t to) {
     if (from < 1) return "0%";
     const double change = static_cast<double>(to - from) / static_cast<double>(from) * 100.0;
     const auto whole = static_cast<long long>(std::round(change));  // halves away from zero
-    return (whole >= 1 ? "+" : "") + std::to_string(whole) + "%";
+    std::string text = whole >= 1 ? "+" : "";
+    text += std::to_string(whole);
+    text += '%';
+    return text;
 }
 
 std::string byteCount(std::int64_t bytes) {
