@@ -1,8 +1,10 @@
 #include "format_bench.h"
 
 #include <iostream>
+#include <string_view>
 
 #include "picture_check.h"
+#include "savers.h"
 #include "text_table.h"
 #include "timed_variants.h"
 
@@ -22,20 +24,27 @@ struct SweepEntry {
     bool isDefault;       // libvips' own default for this saver
 };
 
+// The Q our converter hands a saver for quality 0.8, as "Q=n".
+std::string q(std::string_view typeIdentifier) {
+    return "Q=" + std::to_string(savers::vipsQ(typeIdentifier, quality));
+}
+
 // The speed settings worth comparing per saver, libvips' defaults marked.
 std::vector<SweepEntry> sweep() {
     std::vector<SweepEntry> s;
+    const std::string avif = q("public.avif"), jxl = q("public.jxl"), webp = q("org.webmproject.webp"),
+                      jpeg = q("public.jpeg"), heic = q("public.heic");
     for (int e = 0; e <= 4; ++e)
         s.push_back({"avif (heifsave, aom)", "effort " + std::to_string(e), "avif",
-                     "Q=80,compression=av1,effort=" + std::to_string(e), e == 4});
+                     avif + ",compression=av1,effort=" + std::to_string(e), e == 4});
     for (int e = 3; e <= 7; ++e)
-        s.push_back({"jxl (jxlsave)", "effort " + std::to_string(e), "jxl", "Q=80,effort=" + std::to_string(e),
+        s.push_back({"jxl (jxlsave)", "effort " + std::to_string(e), "jxl", jxl + ",effort=" + std::to_string(e),
                      e == 7});
     for (int e : {0, 2, 4, 6})
-        s.push_back({"webp (webpsave)", "effort " + std::to_string(e), "webp", "Q=80,effort=" + std::to_string(e),
+        s.push_back({"webp (webpsave)", "effort " + std::to_string(e), "webp", webp + ",effort=" + std::to_string(e),
                      e == 4});
-    s.push_back({"jpeg (jpegsave)", "plain", "jpg", "Q=80", true});
-    s.push_back({"jpeg (jpegsave)", "optimize_coding", "jpg", "Q=80,optimize_coding", false});
+    s.push_back({"jpeg (jpegsave)", "plain", "jpg", jpeg, true});
+    s.push_back({"jpeg (jpegsave)", "optimize_coding", "jpg", jpeg + ",optimize_coding", false});
     // libvips 8.14 filters no rows by default; zlib levels 1–3 take its fast path.
     s.push_back({"png (pngsave)", "compression 6, filter none", "png", "compression=6,filter=none", true});
     for (int c : {1, 2, 3, 6})
@@ -43,7 +52,7 @@ std::vector<SweepEntry> sweep() {
                      "compression=" + std::to_string(c) + ",filter=all", false});
     for (int e : {0, 4})
         s.push_back({"heic (heifsave, x265)", "effort " + std::to_string(e), "heic",
-                     "Q=80,compression=hevc,effort=" + std::to_string(e), e == 4});
+                     heic + ",compression=hevc,effort=" + std::to_string(e), e == 4});
     // x265's preset is out of libvips' reach; heif-enc shows what it would buy.
     for (const char* preset : {"slow", "medium", "ultrafast"})
         s.push_back({"heic (heif-enc, x265)", std::string("preset ") + preset, "heic", "", false});
@@ -108,7 +117,8 @@ bool runEncoderSweep(const BenchOptions& options, std::ostream& out) {
     for (const auto& e : sweep()) {
         const auto dst = options.work / ("sweep" + std::to_string(n++) + "." + e.ext);
         Argv argv = e.options.empty()
-                        ? Argv{"heif-enc", "-q", "80", "-p", "preset=" + e.label.substr(e.label.find(' ') + 1),
+                        ? Argv{"heif-enc", "-q", std::to_string(savers::vipsQ("public.heic", quality)), "-p",
+                               "preset=" + e.label.substr(e.label.find(' ') + 1),
                                "-o", dst.string(), src.string()}
                         : vipsCopy(src, dst, e.options);
         alts.push_back({.group = e.group, .label = e.label, .argv = std::move(argv), .output = dst});
@@ -116,7 +126,8 @@ bool runEncoderSweep(const BenchOptions& options, std::ostream& out) {
     }
     runInterleaved(alts, options.reps, slowReps, slowMs, log, "encoder settings");
 
-    out << "Source: " << src.filename().string() << "; vips copy / heif-enc, Q=80, VIPS_CONCURRENCY=1;\n"
+    out << "Source: " << src.filename().string()
+        << "; vips copy / heif-enc at the Q our converter uses for quality 0.8, VIPS_CONCURRENCY=1;\n"
            "\"÷ default\" is against libvips' default for that saver (marked *)\n\n";
     TextTable table({"saver", "setting", "runs", "wall ms", "cpu ms", "peak MB", "bytes", "time ÷ default",
                      "bytes ÷ default", "PSNR dB"},

@@ -13,6 +13,7 @@
 #include <vips/vips8>
 
 #include "image_io.h"
+#include "savers.h"
 
 namespace krumple::bench {
 
@@ -51,7 +52,8 @@ std::vector<Row> plan(const BenchOptions& options) {
                 r.oursOut = options.work / (stem + "-ours." + ext);
                 r.peerOut = options.work / (stem + "-vips." + ext);
                 r.ours = oursConvert(src, r.oursOut, format, quality, limit);
-                const std::string q = "Q=" + std::to_string(static_cast<int>(std::lround(quality * 100)));
+                // The peer gets the Q our converter hands the same saver.
+                const std::string q = "Q=" + std::to_string(savers::vipsQ(format.typeIdentifier(), quality));
                 r.peer = limit ? vipsThumbnail(src, r.peerOut, q,
                                                decodeLongSide(upright->width, upright->height, limit))
                                : vipsCopy(src, r.peerOut, q);
@@ -108,7 +110,8 @@ void startupCosts(const BenchOptions& options, std::ostream& out) {
         vs.push_back({.group = "ours", .label = "convert 16×16 → " + ext,
                       .argv = oursConvert(tiny, options.work / ("tiny-ours." + ext), f, quality)});
         vs.push_back({.group = "vips", .label = "copy 16×16 → " + ext,
-                      .argv = vipsCopy(tiny, options.work / ("tiny-vips." + ext), "Q=80")});
+                      .argv = vipsCopy(tiny, options.work / ("tiny-vips." + ext),
+                                       "Q=" + std::to_string(savers::vipsQ(f.typeIdentifier(), quality)))});
     }
     runInterleaved(vs, std::max(options.reps, 11), 3, 10'000, options.work / "startup.log", "start-up");
     TextTable t({"process", "what", "wall ms", "cpu ms", "peak MB"}, 2);
