@@ -25,20 +25,15 @@ std::optional<std::int64_t> decodeLimit(const ImageSource& source, const Convert
 }  // namespace
 
 std::optional<double> number(const PropertyValue* value) {
-    if (!value) return std::nullopt;
-    if (const double* n = value->number()) return *n;
+    if (const double* n = value ? value->number() : nullptr) return *n;
     return std::nullopt;
 }
 
 std::optional<PixelSize> orientedSize(const ImageSource& source) {
     const Properties& p = source.properties();
-    auto at = [&](std::string_view key) {
-        auto it = p.find(key);
-        return number(it == p.end() ? nullptr : &it->second);
-    };
-    const auto width = at(prop::pixelWidth), height = at(prop::pixelHeight);
+    const auto width = numberAt(p, prop::pixelWidth), height = numberAt(p, prop::pixelHeight);
     if (!width || !height || !(*width > 0) || !(*height > 0)) return std::nullopt;
-    const double o = at(prop::orientation).value_or(1.0);
+    const double o = numberAt(p, prop::orientation).value_or(1.0);
     const bool quarterTurn = std::isfinite(o) && std::trunc(o) >= 5;
     return quarterTurn ? PixelSize{*height, *width} : PixelSize{*width, *height};
 }

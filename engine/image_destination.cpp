@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <algorithm>
 #include <random>
 
 #include "image_io.h"

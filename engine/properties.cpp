@@ -3,9 +3,8 @@
 namespace krumple {
 
 std::optional<double> numberAt(const Properties& p, std::string_view key) {
-    auto it = p.find(key);
-    if (it == p.end()) return std::nullopt;
-    if (const double* n = it->second.number()) return *n;
+    const auto it = p.find(key);
+    if (const double* n = it == p.end() ? nullptr : it->second.number()) return *n;
     return std::nullopt;
 }
 
