@@ -57,12 +57,13 @@ public:
     const std::filesystem::path& path() const { return path_; }
 
 private:
-    ImageSource(std::filesystem::path path, vips::VImage header, Properties props, bool magick);
+    ImageSource(std::filesystem::path path, vips::VImage header, Properties props, bool magick, bool decodable);
     vips::VImage load(bool failOnTruncated) const;
     std::filesystem::path path_;
     vips::VImage header_;
     Properties properties_;
     bool magick_ = false;  // read whole through ImageMagick: no streaming loader
+    bool decodable_ = true;  // false: refused before decoding (too many pixels, samples missing)
 };
 
 class ImageDestination {

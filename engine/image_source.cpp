@@ -147,16 +147,57 @@ bool pnmHeaderHasSize(const std::filesystem::path& path) {
     return positiveNumber() && positiveNumber();
 }
 
+bool isPnm(const VImage& header) {
+    return header.get_typeof(VIPS_META_LOADER) != 0 &&
+           std::string_view(header.get_string(VIPS_META_LOADER)).starts_with("ppmload");
+}
+
 bool plausible(const VImage& header, const std::filesystem::path& path) {
     if (header.width() < 1 || header.height() < 1) return false;
-    const bool pnm = header.get_typeof(VIPS_META_LOADER) != 0 &&
-                     std::string_view(header.get_string(VIPS_META_LOADER)).starts_with("ppmload");
-    return !pnm || pnmHeaderHasSize(path);
+    return !isPnm(header) || pnmHeaderHasSize(path);
 }
 
 bool withinLimit(const VImage& header) {
     return static_cast<std::int64_t>(header.width()) * header.height() <= pixelLimit;
 }
+
+// The ASCII PNM loader fills missing samples with zeros, slowly, instead of
+// failing: a 100-byte file can claim millions of pixels. Count the samples.
+bool asciiPnmHasEverySample(const std::filesystem::path& path, const VImage& header) {
+    char magic[2] = {};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    if (::read(fd, magic, 2) != 2 || magic[0] != 'P' || magic[1] < '1' || magic[1] > '3') {
+        ::close(fd);
+        return true;  // binary PNM: the loader's own truncation check holds
+    }
+    const bool bits = magic[1] == '1';  // P1 digits may run together
+    const std::int64_t needed = std::int64_t{header.width()} * header.height() * header.bands() +
+                                (bits ? 2 : 3);  // the size (and maxval) come first
+    std::int64_t seen = 0;
+    bool inNumber = false, inComment = false;
+    char buffer[1 << 16];
+    ssize_t n = 0;
+    while (seen < needed && (n = ::read(fd, buffer, sizeof buffer)) > 0) {
+        for (ssize_t i = 0; i < n && seen < needed; ++i) {
+            const char c = buffer[i];
+            if (inComment) {
+                inComment = c != '\n' && c != '\r';
+            } else if (c == '#') {
+                inComment = true;
+                inNumber = false;
+            } else if (std::isdigit(static_cast<unsigned char>(c))) {
+                if (!inNumber || (bits && seen >= 2)) ++seen;
+                inNumber = true;
+            } else {
+                inNumber = false;
+            }
+        }
+    }
+    ::close(fd);
+    return seen >= needed;
+}
+
 
 std::optional<Image> finish(VImage image, bool decodeNow) {
     if (decodeNow) image = image.copy_memory();
@@ -166,8 +207,12 @@ std::optional<Image> finish(VImage image, bool decodeNow) {
 
 bool Image::hasAlpha() const { return vips_image_hasalpha(pixels.get_image()) != 0; }
 
-ImageSource::ImageSource(std::filesystem::path path, VImage header, Properties props, bool magick)
-    : path_(std::move(path)), header_(std::move(header)), properties_(std::move(props)), magick_(magick) {}
+ImageSource::ImageSource(std::filesystem::path path, VImage header, Properties props, bool magick, bool decodable)
+    : path_(std::move(path)),
+      header_(std::move(header)),
+      properties_(std::move(props)),
+      magick_(magick),
+      decodable_(decodable) {}
 
 std::unique_ptr<ImageSource> ImageSource::open(const std::filesystem::path& path) {
     ensureImageLibrary();
@@ -189,7 +234,9 @@ std::unique_ptr<ImageSource> ImageSource::open(const std::filesystem::path& path
     }
     if (!plausible(header, path)) return nullptr;
     Properties props = readProperties(header);
-    return std::unique_ptr<ImageSource>(new ImageSource(path, std::move(header), std::move(props), magick));
+    const bool decodable = withinLimit(header) && (!isPnm(header) || asciiPnmHasEverySample(path, header));
+    return std::unique_ptr<ImageSource>(
+        new ImageSource(path, std::move(header), std::move(props), magick, decodable));
 }
 
 VImage ImageSource::load(bool failOnTruncated) const {
@@ -198,7 +245,7 @@ VImage ImageSource::load(bool failOnTruncated) const {
 }
 
 std::optional<Image> ImageSource::thumbnail(std::int64_t maxPixel, bool decodeNow) const {
-    if (!withinLimit(header_) || maxPixel < 1) return std::nullopt;
+    if (!decodable_ || maxPixel < 1) return std::nullopt;
     const int box = static_cast<int>(std::min<std::int64_t>(maxPixel, 10'000'000));
     try {
         const auto options = [box] {
@@ -229,7 +276,7 @@ std::optional<Image> ImageSource::thumbnail(std::int64_t maxPixel, bool decodeNo
 }
 
 std::optional<Image> ImageSource::storedImage() const {
-    if (!withinLimit(header_)) return std::nullopt;
+    if (!decodable_) return std::nullopt;
     try {
         return finish(load(true), true);
     } catch (const vips::VError&) {
@@ -239,7 +286,7 @@ std::optional<Image> ImageSource::storedImage() const {
 }
 
 bool ImageSource::decodesCleanly() const {
-    if (!withinLimit(header_)) return false;
+    if (!decodable_) return false;
     try {
         (void)load(true).avg();  // pulls every pixel through the decoder
         return true;

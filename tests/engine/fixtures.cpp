@@ -304,15 +304,6 @@ std::string describe(const std::vector<double>& pixel) {
 
 std::string formatName(OutputFormat format) { return std::string(format.rawValue()); }
 
-std::uint32_t crc32(std::string_view bytes) {
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (const char c : bytes) {
-        crc ^= static_cast<unsigned char>(c);
-        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return crc ^ 0xFFFFFFFFu;
-}
-
 }  // namespace krumple::test
 
 namespace krumple {

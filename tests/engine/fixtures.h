@@ -16,6 +16,8 @@
 
 #include <vips/vips8>
 
+#include "forged_headers.h"
+
 #include "output_format.h"
 
 namespace krumple::test {
@@ -127,7 +129,6 @@ std::string describe(const std::vector<double>& pixel);
 std::string formatName(OutputFormat format);
 
 // CRC-32 as PNG chunks use it.
-std::uint32_t crc32(std::string_view bytes);
 
 }  // namespace krumple::test
 
