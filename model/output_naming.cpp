@@ -1,5 +1,6 @@
 // Output naming: where each item's output goes in a batch.
 
+#include <algorithm>
 #include <string>
 #include <system_error>
 
@@ -8,14 +9,20 @@
 namespace krumple {
 namespace {
 
+// Longest file name the file systems we write to accept, in bytes.
+constexpr std::size_t maxNameBytes = 255;
+
 // " krumpled" from the second candidate on, then " krumpled 2", " krumpled 3"...
+// A base too long for its suffix is shortened, never inside a UTF-8 character.
 std::string candidateName(const std::string& base, std::uint64_t n, std::string_view extension) {
-    std::string name = base;
-    if (n == 1) name += " krumpled";
-    if (n >= 2) name += " krumpled " + std::to_string(n);
-    name += '.';
-    name += extension;
-    return name;
+    std::string suffix;
+    if (n == 1) suffix = " krumpled";
+    if (n >= 2) suffix = " krumpled " + std::to_string(n);
+    suffix += '.';
+    suffix += extension;
+    std::size_t keep = std::min(base.size(), maxNameBytes - suffix.size());
+    while (keep > 0 && keep < base.size() && (static_cast<unsigned char>(base[keep]) & 0xC0) == 0x80) --keep;
+    return base.substr(0, keep) + suffix;
 }
 
 // Anything at all at the path, a dangling link included. When that cannot be
