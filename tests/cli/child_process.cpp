@@ -34,7 +34,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
 }
 
 ChildProcess::~ChildProcess() {
-    if (status_ == -1 && pid_ > 0) {
+    if (!waited_ && pid_ > 0) {
         ::kill(pid_, SIGKILL);
         wait();
     }
@@ -58,6 +58,8 @@ std::string ChildProcess::readLine() {
 void ChildProcess::signal(int number) { ::kill(pid_, number); }
 
 int ChildProcess::wait() {
+    if (waited_) return status_;
+    waited_ = true;
     pollfd fds[2] = {{outFd_, POLLIN, 0}, {errFd_, POLLIN, 0}};
     int open = 2;
     while (open > 0) {

@@ -30,6 +30,7 @@ private:
     int errFd_ = -1;
     std::size_t lineStart_ = 0;
     int status_ = -1;
+    bool waited_ = false;  // a killed child has no exit status but must not be waited for twice
 };
 
 struct RunResult {

@@ -33,9 +33,9 @@ bool decodes(const fs::path& file) {
 
 vips::VImage noise(int size) {
     ensureImageLibrary();
-    return vips::VImage::gaussnoise(size, size).cast(VIPS_FORMAT_UCHAR).bandjoin({
-        vips::VImage::gaussnoise(size, size).cast(VIPS_FORMAT_UCHAR),
-        vips::VImage::gaussnoise(size, size).cast(VIPS_FORMAT_UCHAR)});
+    const auto band = [size] { return vips::VImage::gaussnoise(size, size).cast(VIPS_FORMAT_UCHAR); };
+    return vips::VImage::bandjoin({band(), band(), band()})
+        .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
 }
 
 class CliTest : public ::testing::Test {

@@ -30,10 +30,11 @@ TempDir::~TempDir() {
 namespace {
 vips::VImage testPicture(int width, int height) {
     ensureImageLibrary();
-    // Not flat, so encoders have something to do.
-    return vips::VImage::xyz(width, height).extract_band(0).cast(VIPS_FORMAT_UCHAR).bandjoin({
-        vips::VImage::xyz(width, height).extract_band(1).cast(VIPS_FORMAT_UCHAR),
-        vips::VImage::black(width, height)});
+    // Not flat, so encoders have something to do. (bandjoin of a list is
+    // static: it joins only the list.)
+    const vips::VImage xy = vips::VImage::xyz(width, height).cast(VIPS_FORMAT_UCHAR);
+    return vips::VImage::bandjoin({xy[0], xy[1], vips::VImage::black(width, height).cast(VIPS_FORMAT_UCHAR)})
+        .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
 }
 }  // namespace
 
