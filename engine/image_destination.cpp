@@ -39,6 +39,38 @@ bool writeAll(int fd, const Blob& data) {
     return true;
 }
 
+// An unnamed file in `folder` (O_TMPFILE): if the process dies before it is
+// linked into place, the kernel frees it and nothing is left behind. Linking
+// it goes through /proc; -1 when either is unavailable.
+int openUnnamed(const std::filesystem::path& folder) {
+    static const bool procLinks = ::access("/proc/self/fd", X_OK) == 0;
+    if (!procLinks) return -1;
+    return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+}
+
+bool linkUnnamed(int fd, const std::filesystem::path& to) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+// link() never replaces: that is Replace::never. Replacing links a hidden name
+// first and renames it over the old file, atomically.
+bool linkIntoPlace(int fd, const std::filesystem::path& to, ImageDestination::Replace replace) {
+    if (linkUnnamed(fd, to)) return true;
+    if (errno != EEXIST || replace == ImageDestination::Replace::never) return false;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const std::filesystem::path hidden = temporaryName(folderOf(to));
+        if (!linkUnnamed(fd, hidden)) {
+            if (errno == EEXIST) continue;
+            return false;
+        }
+        if (::rename(hidden.c_str(), to.c_str()) == 0) return true;
+        ::unlink(hidden.c_str());
+        return false;
+    }
+    return false;
+}
+
 bool moveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to,
                    ImageDestination::Replace replace) {
     if (replace == ImageDestination::Replace::allowed) return ::rename(from.c_str(), to.c_str()) == 0;
@@ -118,6 +150,10 @@ std::unique_ptr<ImageDestination> ImageDestination::create(const std::filesystem
     ensureImageLibrary();
     if (!canEncode(typeIdentifier)) return nullptr;
     const std::filesystem::path folder = folderOf(path);
+    if (const int fd = openUnnamed(folder); fd >= 0)
+        return std::unique_ptr<ImageDestination>(
+            new ImageDestination(path, std::string(typeIdentifier), replace, {}, fd));
+    // File systems without unnamed files: a hidden name, renamed at the end.
     for (int attempt = 0; attempt < 8; ++attempt) {
         std::filesystem::path temp = temporaryName(folder);
         const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -136,7 +172,7 @@ ImageDestination::ImageDestination(std::filesystem::path path, std::string typeI
 
 ImageDestination::~ImageDestination() {
     if (fd_ >= 0) ::close(fd_);
-    if (!finalized_) ::unlink(temp_.c_str());
+    if (!finalized_ && !temp_.empty()) ::unlink(temp_.c_str());
 }
 
 void ImageDestination::addImage(const Image& image, const Properties& properties) {
@@ -171,14 +207,20 @@ bool ImageDestination::finalize() {
     }
     // Flushed before the rename, so a crash never leaves a short file under the final name.
     written = written && ::fsync(fd_) == 0;
+    finalized_ = true;
+    if (temp_.empty()) {
+        // Linked while still open; an unlinked, unnamed file just vanishes on close.
+        const bool placed = written && linkIntoPlace(fd_, path_, replace_);
+        ::close(fd_);
+        fd_ = -1;
+        return placed;
+    }
     const bool closed = ::close(fd_) == 0;
     fd_ = -1;
     if (!written || !closed || !moveIntoPlace(temp_, path_, replace_)) {
         ::unlink(temp_.c_str());
-        finalized_ = true;
         return false;
     }
-    finalized_ = true;
     return true;
 }
 

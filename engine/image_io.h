@@ -91,7 +91,7 @@ private:
     std::filesystem::path path_;
     std::string typeIdentifier_;
     Replace replace_;
-    std::filesystem::path temp_;
+    std::filesystem::path temp_;  // empty when fd_ is an unnamed (O_TMPFILE) file
     int fd_ = -1;
     std::optional<Image> image_;
     Properties properties_;

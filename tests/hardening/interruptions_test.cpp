@@ -122,7 +122,8 @@ TEST(Interruptions, KilledCommandLineLeavesNoPartialOutput) {
         child->signal(SIGKILL);
         child->wait();
         tally("faults");
-        // Temporaries may stay behind a kill, but only under hidden names.
+        // Outputs are unnamed until complete: a kill leaves no temporary either.
+        EXPECT_EQ(filesUnder(out), visibleFiles(out)) << "kill " << k;
         EXPECT_EQ(brokenFiles(visibleFiles(out)), std::vector<fs::path>{}) << "kill " << k;
         for (const auto& file : visibleFiles(out)) EXPECT_EQ(file.extension(), ".png") << file;
     }

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The hardening summary of the last scripts/test.sh run: inputs tried,
+# faults injected, sanitizer runs, fuzzing time, files lost or damaged.
+# Exits non-zero when any file was lost or damaged.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+ledgers="$root/build/ledgers"
+[ -d "$ledgers" ] || { echo "no test run on record: run scripts/test.sh first" >&2; exit 2; }
+
+# count KEY: the sum of KEY over every run's ledger.
+count() { cat "$ledgers"/plain "$ledgers"/asan "$ledgers"/tsan 2>/dev/null | awk -v k="$1" '$1 == k { n += $2 } END { print n + 0 }'; }
+# tests NAME: "passed of total" from that run's ctest output.
+tests() {
+  local f="$ledgers/$1.ctest"
+  [ -f "$f" ] || { echo "not run"; return; }
+  sed -n 's/^[0-9]*% tests passed, \([0-9]*\) tests* failed out of \([0-9]*\)$/\1 \2/p' "$f" |
+    awk '{ printf "%d of %d passed", $2 - $1, $2 }'
+}
+fuzz=$(awk -F'\t' 'NR > 1 { s += $2; n += $3; r += 1; if ($4 != "clean") f += 1 } END { printf "%d %d %d %d", s, n, r, f }' \
+  "$root/tests/fuzz/runs.tsv")
+read -r fuzz_seconds fuzz_inputs fuzz_runs fuzz_findings <<<"$fuzz"
+regressions=$(find "$root/tests/fuzz/regressions" -type f | wc -l)
+damaged=$(count damaged)
+
+cat <<SUMMARY
+Hardening summary (plain, ASan + UBSan and TSan runs together)
+  inputs tried           $(count inputs) hostile files, names and folder entries
+  faults injected        $(count faults) (read-only and full disks, deleted folders, changed sources, cancels, kills)
+  sanitizer runs         ASan + UBSan: $(tests asan) tests; TSan: $(tests tsan) tests
+  plain run              $(tests plain) tests
+  fuzzing time           ${fuzz_seconds} s over ${fuzz_runs} runs, ${fuzz_inputs} inputs; ${fuzz_findings} runs stopped by a finding, ${regressions} kept as regressions
+  files checked          $(count checked) sources and outputs compared or decoded afterwards
+  files lost or damaged  ${damaged}
+SUMMARY
+[ "$damaged" -eq 0 ]
