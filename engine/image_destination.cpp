@@ -39,6 +39,45 @@ bool writeAll(int fd, const Blob& data) {
     return true;
 }
 
+// A target over a file descriptor that remembers a failed write. Some savers
+// ignore a failed final flush and report success over a short file (seen on
+// a full disk), so success is decided here, not by the saver.
+struct DescriptorSink {
+    int fd;
+    bool failed = false;
+};
+
+gint64 sinkWrite(VipsTargetCustom*, const void* data, gint64 length, DescriptorSink* sink) {
+    const auto* bytes = static_cast<const char*>(data);
+    gint64 done = 0;
+    while (done < length) {
+        const ssize_t n = ::write(sink->fd, bytes + done, static_cast<std::size_t>(length - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            sink->failed = true;
+            return -1;
+        }
+        done += n;
+    }
+    return done;
+}
+
+gint64 sinkRead(VipsTargetCustom*, void* buffer, gint64 length, DescriptorSink* sink) {
+    return ::read(sink->fd, buffer, static_cast<std::size_t>(length));
+}
+
+gint64 sinkSeek(VipsTargetCustom*, gint64 offset, int whence, DescriptorSink* sink) {
+    return ::lseek(sink->fd, offset, whence);
+}
+
+vips::VTarget targetFor(DescriptorSink& sink) {
+    VipsTargetCustom* custom = vips_target_custom_new();
+    g_signal_connect(custom, "write", G_CALLBACK(sinkWrite), &sink);
+    g_signal_connect(custom, "read", G_CALLBACK(sinkRead), &sink);
+    g_signal_connect(custom, "seek", G_CALLBACK(sinkSeek), &sink);
+    return vips::VTarget(VIPS_TARGET(custom));
+}
+
 // An unnamed file in `folder` (O_TMPFILE): if the process dies before it is
 // linked into place, the kernel frees it and nothing is left behind. Linking
 // it goes through /proc; -1 when either is unavailable.
@@ -198,8 +237,9 @@ bool ImageDestination::finalize() {
             written = file && writeAll(fd_, *file);
         } else {
             if (!exifBlock.empty()) attachExif(out, exifBlock);
-            savers::encode(out, typeIdentifier_, quality, vips::VTarget::new_to_descriptor(fd_));
-            written = true;
+            DescriptorSink sink{fd_};
+            savers::encode(out, typeIdentifier_, quality, targetFor(sink));
+            written = !sink.failed;
         }
     } catch (const vips::VError&) {
         vips_error_clear();

@@ -91,23 +91,30 @@ TEST_F(Faults, ReadOnlyDestinationFailsEveryItemAndWritesNothing) {
 TEST_F(Faults, FullDiskFailsTheOutputsThatDontFitAndKeepsTheRest) {
     addSources(8, 96);
     const FolderSnapshot before(src);
-    ScratchMount disk(out, 48 * 1024);
-    if (!disk.mounted()) GTEST_SKIP() << disk.why();
-    // Each lossless output is a few tens of kilobytes: the first fit, the rest can't.
-    convertInto(out, OutputFormat::png);
-    tally("faults");
-    const Texts texts = outcomes();
-    const auto done = std::count(texts.begin(), texts.end(), "done");
-    EXPECT_GE(done, 1);
-    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Couldn't write the output"),
-              static_cast<long>(texts.size()) - done);
-    EXPECT_LT(done, static_cast<long>(texts.size())) << "the disk was not full after all";
-    // Only whole outputs remain, each as large as reported.
-    for (const auto& it : store->items()) {
-        if (it.status.kind() != ItemStatus::done) continue;
-        EXPECT_EQ(static_cast<std::int64_t>(fs::file_size(*it.outputURL)), it.outputSize.value_or(-1));
+    // Each lossless output is about 27 kB. Many disk sizes, so that the disk
+    // fills at every point of a write, the final flush included.
+    for (int kilobytes = 40; kilobytes <= 120; kilobytes += 4) {
+        SCOPED_TRACE(std::to_string(kilobytes) + " kB disk");
+        const fs::path folder = out / std::to_string(kilobytes);
+        ScratchMount disk(folder, kilobytes * 1024);
+        if (!disk.mounted()) GTEST_SKIP() << disk.why();
+        convertInto(folder, OutputFormat::png);
+        tally("faults");
+        const Texts texts = outcomes();
+        const auto done = std::count(texts.begin(), texts.end(), "done");
+        EXPECT_GE(done, 1);
+        EXPECT_LT(done, static_cast<long>(texts.size())) << "the disk was not full after all";
+        EXPECT_EQ(std::count(texts.begin(), texts.end(), "Couldn't write the output"),
+                  static_cast<long>(texts.size()) - done);
+        // Only whole outputs remain, each as large as reported.
+        for (const auto& it : store->items()) {
+            if (it.status.kind() != ItemStatus::done) continue;
+            EXPECT_EQ(static_cast<std::int64_t>(fs::file_size(*it.outputURL)), it.outputSize.value_or(-1));
+        }
+        EXPECT_EQ(filesUnder(folder).size(), static_cast<std::size_t>(done));
+        EXPECT_EQ(brokenFiles(outputs()), std::vector<fs::path>{});
+        EXPECT_EQ(temporaries(folder), std::vector<fs::path>{});
     }
-    EXPECT_EQ(filesUnder(out).size(), static_cast<std::size_t>(done));
     expectNothingLeftBehind(before);
 }
 
