@@ -17,7 +17,7 @@ mkdir -p "$ledgers"
 supp="$root/tests/sanitizers"
 export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-export TSAN_OPTIONS="suppressions=$supp/tsan.supp:halt_on_error=1:second_deadlock_stack=1"
+export TSAN_OPTIONS="suppressions=$supp/tsan.supp:ignore_noninstrumented_modules=1:halt_on_error=1:second_deadlock_stack=1"
 
 # run_tests NAME BUILD-DIR [ctest arguments]: the counts go to the ledger NAME.
 run_tests() {
