@@ -8,13 +8,19 @@ ledgers="$root/build/ledgers"
 [ -d "$ledgers" ] || { echo "no test run on record: run scripts/test.sh first" >&2; exit 2; }
 
 # count KEY: the sum of KEY over every run's ledger.
-count() { cat "$ledgers"/plain "$ledgers"/asan "$ledgers"/tsan 2>/dev/null | awk -v k="$1" '$1 == k { n += $2 } END { print n + 0 }'; }
+count() {
+  local n=0 f
+  for f in "$ledgers"/plain "$ledgers"/asan "$ledgers"/tsan; do
+    [ -f "$f" ] && n=$((n + $(awk -v k="$1" '$1 == k { s += $2 } END { print s + 0 }' "$f")))
+  done
+  echo "$n"
+}
 # tests NAME: "passed of total" from that run's ctest output.
 tests() {
   local f="$ledgers/$1.ctest"
   [ -f "$f" ] || { echo "not run"; return; }
   sed -n 's/^[0-9]*% tests passed, \([0-9]*\) tests* failed out of \([0-9]*\)$/\1 \2/p' "$f" |
-    awk '{ printf "%d of %d passed", $2 - $1, $2 }'
+    awk '{ printf "%d of %d tests passed", $2 - $1, $2 }'
 }
 fuzz=$(awk -F'\t' 'NR > 1 { s += $2; n += $3; r += 1; if ($4 != "clean") f += 1 } END { printf "%d %d %d %d", s, n, r, f }' \
   "$root/tests/fuzz/runs.tsv")
@@ -26,9 +32,9 @@ cat <<SUMMARY
 Hardening summary (plain, ASan + UBSan and TSan runs together)
   inputs tried           $(count inputs) hostile files, names and folder entries
   faults injected        $(count faults) (read-only and full disks, deleted folders, changed sources, cancels, kills)
-  sanitizer runs         ASan + UBSan: $(tests asan) tests; TSan: $(tests tsan) tests
-  plain run              $(tests plain) tests
-  fuzzing time           ${fuzz_seconds} s over ${fuzz_runs} runs, ${fuzz_inputs} inputs; ${fuzz_findings} runs stopped by a finding, ${regressions} kept as regressions
+  sanitizer runs         ASan + UBSan: $(tests asan); TSan: $(tests tsan)
+  plain run              $(tests plain)
+  fuzzing time           ${fuzz_seconds} s over ${fuzz_runs} runs, ${fuzz_inputs} inputs; ${fuzz_findings} stopped by a finding, ${regressions} findings kept as regression inputs
   files checked          $(count checked) sources and outputs compared or decoded afterwards
   files lost or damaged  ${damaged}
 SUMMARY
