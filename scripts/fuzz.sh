@@ -44,7 +44,7 @@ status=0
 start=$SECONDS
 (cd "$build/findings" && "$fuzzer" "${opts[@]}" -max_total_time="$seconds" "$work") >"$log" 2>&1 || status=$?
 took=$((SECONDS - start))
-execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo 0)
+execs=$(grep -ao 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' | tail -1 || echo 0)
 result=$([ $status -eq 0 ] && echo clean || echo "finding, see $log")
 printf '%s\t%s\t%s\t%s\n' "$(date -u +%Y-%m-%dT%H:%M:%SZ)" "${took:-0}" "${execs:-0}" "$result" >>"$root/tests/fuzz/runs.tsv"
 echo "fuzz: ${took:-0} s, ${execs:-0} inputs, $result"
