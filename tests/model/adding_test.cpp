@@ -101,15 +101,6 @@ TEST_F(AddingTest, NamesThatAreNotUtf8KeepTheirBytes) {
     EXPECT_EQ(at(0).url.native(), odd.native());
 }
 
-TEST_F(AddingTest, ALinkBackUpTheTreeIsNotFollowed) {
-    makeJpeg(dir / "p/a.jpg");
-    makeJpeg(dir / "p/sub/b.jpg");
-    fs::create_directory_symlink(dir / "p", dir / "p/sub/loop");
-    fs::create_directory_symlink(dir / "p/sub", dir / "p/sub/self");
-    EXPECT_EQ(addAndWait({dir / "p"}), 2u);
-    EXPECT_EQ(fileNames(), (Names{"a.jpg", "b.jpg"}));
-}
-
 // The walk as an unprivileged user sees it (root reads every folder), in a
 // child process. Returns the file names found, one a line.
 std::string walkAsUnprivileged(const fs::path& folder) {
