@@ -47,7 +47,24 @@ struct DescriptorSink {
     bool failed = false;
 };
 
+// libvips may call the sink from its write-behind thread, handing over through
+// GLib's futexes, which ThreadSanitizer can't see; tell it about the handover.
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_acquire(void* address);
+extern "C" void __tsan_release(void* address);
+void handOver(DescriptorSink* sink) { __tsan_release(sink); }
+void takeOver(DescriptorSink* sink) { __tsan_acquire(sink); }
+#else
+void handOver(DescriptorSink*) {}
+void takeOver(DescriptorSink*) {}
+#endif
+
 gint64 sinkWrite(VipsTargetCustom*, const void* data, gint64 length, DescriptorSink* sink) {
+    takeOver(sink);
+    struct Release {
+        DescriptorSink* sink;
+        ~Release() { handOver(sink); }
+    } release{sink};
     const auto* bytes = static_cast<const char*>(data);
     gint64 done = 0;
     while (done < length) {
@@ -63,11 +80,17 @@ gint64 sinkWrite(VipsTargetCustom*, const void* data, gint64 length, DescriptorS
 }
 
 gint64 sinkRead(VipsTargetCustom*, void* buffer, gint64 length, DescriptorSink* sink) {
-    return ::read(sink->fd, buffer, static_cast<std::size_t>(length));
+    takeOver(sink);
+    const gint64 n = ::read(sink->fd, buffer, static_cast<std::size_t>(length));
+    handOver(sink);
+    return n;
 }
 
 gint64 sinkSeek(VipsTargetCustom*, gint64 offset, int whence, DescriptorSink* sink) {
-    return ::lseek(sink->fd, offset, whence);
+    takeOver(sink);
+    const gint64 at = ::lseek(sink->fd, offset, whence);
+    handOver(sink);
+    return at;
 }
 
 vips::VTarget targetFor(DescriptorSink& sink) {
@@ -238,7 +261,9 @@ bool ImageDestination::finalize() {
         } else {
             if (!exifBlock.empty()) attachExif(out, exifBlock);
             DescriptorSink sink{fd_};
+            handOver(&sink);
             savers::encode(out, typeIdentifier_, quality, targetFor(sink));
+            takeOver(&sink);
             written = !sink.failed;
         }
     } catch (const vips::VError&) {

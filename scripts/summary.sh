@@ -20,7 +20,7 @@ tests() {
   local f="$ledgers/$1.ctest"
   [ -f "$f" ] || { echo "not run"; return; }
   sed -n 's/^[0-9]*% tests passed, \([0-9]*\) tests* failed out of \([0-9]*\)$/\1 \2/p' "$f" |
-    awk '{ printf "%d of %d tests passed", $2 - $1, $2 }'
+    awk '{ failed += $1; total += $2 } END { printf "%d of %d tests passed", total - failed, total }'
 }
 fuzz=$(awk -F'\t' 'NR > 1 { s += $2; n += $3; r += 1; if ($4 != "clean") f += 1 } END { printf "%d %d %d %d", s, n, r, f }' \
   "$root/tests/fuzz/runs.tsv")

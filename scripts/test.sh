@@ -2,7 +2,8 @@
 # Sets up a fresh Debian 12 machine, builds, and runs every test:
 #   1. the plain build's tests (build/)
 #   2. the same tests under AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/)
-#   3. the model's tests under ThreadSanitizer (build-tsan/)
+#   3. the model's tests, the fault suite and Cancel at random moments under
+#      ThreadSanitizer (build-tsan/)
 #   4. the fuzz target over its seeds and regressions, then fuzzing for
 #      KRUMPLE_FUZZ_SECONDS (default 120; 0 skips it)
 # and ends with the hardening summary (scripts/summary.sh).
@@ -25,7 +26,7 @@ run_tests() {
   shift 2
   echo "== $name tests"
   KRUMPLE_LEDGER="$ledgers/$name" ctest --test-dir "$dir" --output-on-failure --no-tests=error -j"$jobs" "$@" \
-    | tee "$ledgers/$name.ctest"
+    | tee -a "$ledgers/$name.ctest"
 }
 
 "$root/scripts/build.sh"
@@ -36,8 +37,9 @@ cmake --build "$root/build-asan" -j"$jobs"
 run_tests asan "$root/build-asan"
 
 cmake -S "$root" -B "$root/build-tsan" -G Ninja -DKRUMPLE_TESTS=ON -DKRUMPLE_SANITIZE=thread >/dev/null
-cmake --build "$root/build-tsan" -j"$jobs" --target model_tests
+cmake --build "$root/build-tsan" -j"$jobs" --target model_tests hardening_tests
 run_tests tsan "$root/build-tsan" -L model
+run_tests tsan "$root/build-tsan" -R '^(Faults|Interruptions\.Cancel)'
 
 echo "== fuzzing"
 "$root/scripts/fuzz.sh" --replay
