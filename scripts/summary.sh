@@ -22,7 +22,7 @@ tests() {
   sed -n 's/^[0-9]*% tests passed, \([0-9]*\) tests* failed out of \([0-9]*\)$/\1 \2/p' "$f" |
     awk '{ failed += $1; total += $2 } END { printf "%d of %d tests passed", total - failed, total }'
 }
-fuzz=$(awk -F'\t' 'NR > 1 { s += $2; n += $3; r += 1; if ($4 != "clean") f += 1 } END { printf "%d %d %d %d", s, n, r, f }' \
+fuzz=$(awk -F'\t' 'NR > 1 { s += $2; n += $3; r += 1; if ($4 !~ /^clean/) f += 1 } END { printf "%d %d %d %d", s, n, r, f }' \
   "$root/tests/fuzz/runs.tsv")
 read -r fuzz_seconds fuzz_inputs fuzz_runs fuzz_findings <<<"$fuzz"
 regressions=$(find "$root/tests/fuzz/regressions" -type f | wc -l)
