@@ -57,13 +57,14 @@ public:
     const std::filesystem::path& path() const { return path_; }
 
 private:
-    ImageSource(std::filesystem::path path, vips::VImage header, Properties props, bool magick, bool decodable);
+    ImageSource(std::filesystem::path path, vips::VImage header, Properties props, bool magick);
     vips::VImage load(bool failOnTruncated) const;
+    // False when decoding is refused up front: too many pixels, samples missing.
+    bool decodable() const;
     std::filesystem::path path_;
     vips::VImage header_;
     Properties properties_;
     bool magick_ = false;  // read whole through ImageMagick: no streaming loader
-    bool decodable_ = true;  // false: refused before decoding (too many pixels, samples missing)
 };
 
 class ImageDestination {

@@ -198,7 +198,6 @@ bool asciiPnmHasEverySample(const std::filesystem::path& path, const VImage& hea
     return seen >= needed;
 }
 
-
 std::optional<Image> finish(VImage image, bool decodeNow) {
     if (decodeNow) image = image.copy_memory();
     return Image{image, decodeNow};
@@ -207,12 +206,14 @@ std::optional<Image> finish(VImage image, bool decodeNow) {
 
 bool Image::hasAlpha() const { return vips_image_hasalpha(pixels.get_image()) != 0; }
 
-ImageSource::ImageSource(std::filesystem::path path, VImage header, Properties props, bool magick, bool decodable)
-    : path_(std::move(path)),
-      header_(std::move(header)),
-      properties_(std::move(props)),
-      magick_(magick),
-      decodable_(decodable) {}
+ImageSource::ImageSource(std::filesystem::path path, VImage header, Properties props, bool magick)
+    : path_(std::move(path)), header_(std::move(header)), properties_(std::move(props)), magick_(magick) {}
+
+// Checked when decoding, not when opening: adding files only opens them, and
+// counting an ASCII file's samples reads all of it.
+bool ImageSource::decodable() const {
+    return withinLimit(header_) && (!isPnm(header_) || asciiPnmHasEverySample(path_, header_));
+}
 
 std::unique_ptr<ImageSource> ImageSource::open(const std::filesystem::path& path) {
     ensureImageLibrary();
@@ -234,9 +235,7 @@ std::unique_ptr<ImageSource> ImageSource::open(const std::filesystem::path& path
     }
     if (!plausible(header, path)) return nullptr;
     Properties props = readProperties(header);
-    const bool decodable = withinLimit(header) && (!isPnm(header) || asciiPnmHasEverySample(path, header));
-    return std::unique_ptr<ImageSource>(
-        new ImageSource(path, std::move(header), std::move(props), magick, decodable));
+    return std::unique_ptr<ImageSource>(new ImageSource(path, std::move(header), std::move(props), magick));
 }
 
 VImage ImageSource::load(bool failOnTruncated) const {
@@ -245,7 +244,7 @@ VImage ImageSource::load(bool failOnTruncated) const {
 }
 
 std::optional<Image> ImageSource::thumbnail(std::int64_t maxPixel, bool decodeNow) const {
-    if (!decodable_ || maxPixel < 1) return std::nullopt;
+    if (!decodable() || maxPixel < 1) return std::nullopt;
     const int box = static_cast<int>(std::min<std::int64_t>(maxPixel, 10'000'000));
     try {
         const auto options = [box] {
@@ -276,7 +275,7 @@ std::optional<Image> ImageSource::thumbnail(std::int64_t maxPixel, bool decodeNo
 }
 
 std::optional<Image> ImageSource::storedImage() const {
-    if (!decodable_) return std::nullopt;
+    if (!decodable()) return std::nullopt;
     try {
         return finish(load(true), true);
     } catch (const vips::VError&) {
@@ -286,7 +285,7 @@ std::optional<Image> ImageSource::storedImage() const {
 }
 
 bool ImageSource::decodesCleanly() const {
-    if (!decodable_) return false;
+    if (!decodable()) return false;
     try {
         (void)load(true).avg();  // pulls every pixel through the decoder
         return true;
