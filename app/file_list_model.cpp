@@ -54,7 +54,6 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole: return role == Qt::DisplayRole ? displayName(it->url) : displayPath(it->url);
-    case IdRole: return QString::fromStdString(it->id.text());
     default: return {};
     }
 }

@@ -16,7 +16,6 @@ namespace krumple::app {
 class FileListModel : public QAbstractListModel {
     Q_OBJECT
 public:
-    enum Role { IdRole = Qt::UserRole + 1 };
 
     FileListModel(Store& store, QObject* parent = nullptr);
 

@@ -24,11 +24,6 @@ std::optional<std::int64_t> decodeLimit(const ImageSource& source, const Convert
 }
 }  // namespace
 
-std::optional<double> number(const PropertyValue* value) {
-    if (const double* n = value ? value->number() : nullptr) return *n;
-    return std::nullopt;
-}
-
 std::optional<PixelSize> orientedSize(const ImageSource& source) {
     const Properties& p = source.properties();
     const auto width = numberAt(p, prop::pixelWidth), height = numberAt(p, prop::pixelHeight);
@@ -68,20 +63,11 @@ Image flattenedOnWhite(const Image& image) {
 }
 
 Properties metadata(const ImageSource& source) {
-    Properties p = source.properties();
-    for (std::string_view key : {prop::pixelWidth, prop::pixelHeight, prop::depth, prop::isIndexed, prop::hasAlpha,
-                                 prop::colorModel, prop::jfifDictionary, prop::pngDictionary, prop::gifDictionary,
-                                 prop::heicsDictionary, prop::fileContentsDictionary}) {
-        if (auto it = p.find(key); it != p.end()) p.erase(it);
-    }
+    // The pixel size is the writer's to know; the blocks are rewritten for orientation 1.
+    Properties p;
+    for (std::string_view key : {prop::exifData, prop::xmpData, prop::iptcData})
+        if (auto it = source.properties().find(key); it != source.properties().end()) p.emplace(it->first, it->second);
     p.insert_or_assign(std::string(prop::orientation), 1);
-    if (auto it = p.find(prop::tiffDictionary); it != p.end())
-        if (Properties* tiff = it->second.dictionary()) tiff->insert_or_assign(std::string(prop::tiffOrientation), 1);
-    if (auto it = p.find(prop::exifDictionary); it != p.end())
-        if (Properties* exif = it->second.dictionary()) {
-            for (std::string_view key : {prop::exifPixelXDimension, prop::exifPixelYDimension})
-                if (auto d = exif->find(key); d != exif->end()) exif->erase(d);
-        }
     return p;
 }
 
@@ -91,7 +77,7 @@ std::expected<std::int64_t, ConvertError> convert(const std::filesystem::path& s
     if (cancel.stop_requested()) return std::unexpected(ConvertError::cancelled);
 
     const auto source = ImageSource::open(src);
-    if (!source || source->count() < 1) return std::unexpected(ConvertError::unreadable);
+    if (!source) return std::unexpected(ConvertError::unreadable);
 
     const auto maxPixel = decodeLimit(*source, settings);
     // Pixels stream from the decoder into the encoder; nothing holds the whole picture.

@@ -15,12 +15,6 @@
 
 namespace krumple::Converter {
 
-// Pixel counts above this are refused before decoding (decompression bombs).
-inline constexpr std::int64_t maxSourcePixels = std::int64_t{1} << 28;
-
-// A number property, or nullopt when the value is absent or not a number.
-std::optional<double> number(const PropertyValue* value);
-
 // Width and height after orientation, from the source's properties.
 std::optional<PixelSize> orientedSize(const ImageSource& source);
 

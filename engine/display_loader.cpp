@@ -26,7 +26,7 @@ vips::VImage toDisplaySRGB(vips::VImage im) {
 
 std::optional<LoadedImage> loadForDisplay(const std::filesystem::path& file, std::int64_t maxPixel) {
     const auto source = ImageSource::open(file);
-    if (!source || source->count() < 1) return std::nullopt;
+    if (!source) return std::nullopt;
     const auto size = orientedSize(*source);
     const std::int64_t limit =
         size ? std::min(static_cast<std::int64_t>(std::max(size->width, size->height)), maxPixel) : maxPixel;

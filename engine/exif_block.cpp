@@ -27,53 +27,6 @@ ExifPtr load(const Blob& tiff) {
     const bool any = ed->ifd[EXIF_IFD_0]->count + ed->ifd[EXIF_IFD_EXIF]->count + ed->ifd[EXIF_IFD_GPS]->count > 0;
     return any ? std::move(ed) : nullptr;
 }
-
-double rationalValue(const ExifEntry* e, ExifByteOrder order, unsigned long i) {
-    const unsigned char* p = e->data + i * exif_format_get_size(e->format);
-    if (e->format == EXIF_FORMAT_RATIONAL) {
-        const ExifRational r = exif_get_rational(p, order);
-        return r.denominator ? static_cast<double>(r.numerator) / r.denominator : 0.0;
-    }
-    const ExifSRational r = exif_get_srational(p, order);
-    return r.denominator ? static_cast<double>(r.numerator) / r.denominator : 0.0;
-}
-
-std::optional<PropertyValue> valueOf(const ExifEntry* e, ExifByteOrder order, ExifIfd ifd) {
-    if (!e->data || e->size < exif_format_get_size(e->format) * e->components) return std::nullopt;
-    switch (e->format) {
-    case EXIF_FORMAT_SHORT:
-        if (e->components == 1) return static_cast<double>(exif_get_short(e->data, order));
-        break;
-    case EXIF_FORMAT_SSHORT:
-        if (e->components == 1) return static_cast<double>(exif_get_sshort(e->data, order));
-        break;
-    case EXIF_FORMAT_LONG:
-        if (e->components == 1) return static_cast<double>(exif_get_long(e->data, order));
-        break;
-    case EXIF_FORMAT_SLONG:
-        if (e->components == 1) return static_cast<double>(exif_get_slong(e->data, order));
-        break;
-    case EXIF_FORMAT_RATIONAL:
-    case EXIF_FORMAT_SRATIONAL:
-        if (e->components == 1) return rationalValue(e, order, 0);
-        // Degrees, minutes, seconds become decimal degrees.
-        if (ifd == EXIF_IFD_GPS && e->components == 3 &&
-            (e->tag == EXIF_TAG_GPS_LATITUDE || e->tag == EXIF_TAG_GPS_LONGITUDE))
-            return rationalValue(e, order, 0) + rationalValue(e, order, 1) / 60.0 +
-                   rationalValue(e, order, 2) / 3600.0;
-        break;
-    case EXIF_FORMAT_ASCII: {
-        std::string s(reinterpret_cast<const char*>(e->data), e->size);
-        s.resize(std::strlen(s.c_str()));
-        return s;
-    }
-    default:
-        break;
-    }
-    char text[1024] = {};
-    exif_entry_get_value(const_cast<ExifEntry*>(e), text, sizeof text);
-    return std::string(text);
-}
 }  // namespace
 
 Blob bareTiff(const std::uint8_t* data, std::size_t size) {
@@ -86,27 +39,6 @@ Blob withPrefix(const Blob& tiff) {
     std::memcpy(out.data(), prefix, sizeof prefix);
     if (!tiff.empty()) std::memcpy(out.data() + sizeof prefix, tiff.data(), tiff.size());
     return out;
-}
-
-Properties dictionaries(const Blob& tiff) {
-    Properties result;
-    ExifPtr ed = load(tiff);
-    if (!ed) return result;
-    const ExifByteOrder order = exif_data_get_byte_order(ed.get());
-    const std::pair<ExifIfd, std::string_view> ifds[] = {
-        {EXIF_IFD_0, prop::tiffDictionary}, {EXIF_IFD_EXIF, prop::exifDictionary}, {EXIF_IFD_GPS, prop::gpsDictionary}};
-    for (auto [ifd, key] : ifds) {
-        Properties dict;
-        const ExifContent* content = ed->ifd[ifd];
-        for (unsigned int i = 0; i < content->count; ++i) {
-            const ExifEntry* e = content->entries[i];
-            const char* name = exif_tag_get_name_in_ifd(e->tag, ifd);
-            if (!name) continue;
-            if (auto v = valueOf(e, order, ifd)) dict.emplace(name, std::move(*v));
-        }
-        if (!dict.empty()) result.emplace(std::string(key), std::move(dict));
-    }
-    return result;
 }
 
 std::optional<Blob> upright(const Blob& tiff, int orientation) {

@@ -34,11 +34,8 @@ public:
     // nullptr for a missing or unreadable file, or one in no image format.
     static std::unique_ptr<ImageSource> open(const std::filesystem::path& path);
 
-    // Images in the file; only the first is ever read.
-    std::size_t count() const { return 1; }
-
-    // Properties of image 0 (pixel size, orientation, nested TIFF/Exif/GPS/IPTC,
-    // raw metadata blocks).
+    // Properties of image 0: pixel size, orientation and the raw metadata
+    // blocks; only image 0 of a file is ever read.
     const Properties& properties() const { return properties_; }
 
     // Image 0 upright, longer side at most maxPixel, never upscaled. With

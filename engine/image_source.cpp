@@ -23,59 +23,18 @@ std::optional<Blob> blobField(const VImage& im, const char* name) {
     return Blob(bytes, bytes + size);
 }
 
-int bitsPerSample(VipsBandFormat f) {
-    switch (f) {
-    case VIPS_FORMAT_UCHAR:
-    case VIPS_FORMAT_CHAR: return 8;
-    case VIPS_FORMAT_USHORT:
-    case VIPS_FORMAT_SHORT: return 16;
-    case VIPS_FORMAT_DOUBLE:
-    case VIPS_FORMAT_DPCOMPLEX: return 64;
-    default: return 32;
-    }
-}
-
-const char* colorModel(VipsInterpretation i) {
-    switch (i) {
-    case VIPS_INTERPRETATION_B_W:
-    case VIPS_INTERPRETATION_GREY16: return "Gray";
-    case VIPS_INTERPRETATION_CMYK: return "CMYK";
-    case VIPS_INTERPRETATION_LAB:
-    case VIPS_INTERPRETATION_LABQ:
-    case VIPS_INTERPRETATION_LABS: return "Lab";
-    default: return "RGB";
-    }
-}
-
 Properties readProperties(const VImage& im) {
     Properties p;
     p.emplace(prop::pixelWidth, im.width());
     p.emplace(prop::pixelHeight, im.height());
-    p.emplace(prop::depth, bitsPerSample(im.format()));
-    p.emplace(prop::hasAlpha, vips_image_hasalpha(im.get_image()) ? 1 : 0);
-    p.emplace(prop::colorModel, colorModel(im.interpretation()));
-    if (im.get_typeof("palette-bit-depth") != 0) p.emplace(prop::isIndexed, 1);
     if (im.get_typeof(VIPS_META_ORIENTATION) != 0) p.emplace(prop::orientation, im.get_int(VIPS_META_ORIENTATION));
-    if (im.get_typeof(VIPS_META_RESOLUTION_UNIT) != 0) {
-        p.emplace(prop::dpiWidth, im.xres() * 25.4);
-        p.emplace(prop::dpiHeight, im.yres() * 25.4);
-    }
-    if (auto icc = blobField(im, VIPS_META_ICC_NAME))
-        if (auto name = icc::profileName(*icc)) p.emplace(prop::profileName, *name);
-    if (auto e = blobField(im, VIPS_META_EXIF_NAME)) {
-        Blob tiff = exif::bareTiff(e->data(), e->size());
-        for (auto& [key, dict] : exif::dictionaries(tiff)) p.emplace(key, std::move(dict));
-        p.emplace(prop::exifData, std::move(tiff));
-    }
+    if (auto e = blobField(im, VIPS_META_EXIF_NAME)) p.emplace(prop::exifData, exif::bareTiff(e->data(), e->size()));
     if (auto x = blobField(im, VIPS_META_XMP_NAME)) {
         std::string packet(x->begin(), x->end());
         while (!packet.empty() && packet.back() == '\0') packet.pop_back();
         p.emplace(prop::xmpData, std::move(packet));
     }
-    if (auto i = blobField(im, VIPS_META_IPTC_NAME)) {
-        if (Properties dict = iptc::dictionary(*i); !dict.empty()) p.emplace(prop::iptcDictionary, std::move(dict));
-        p.emplace(prop::iptcData, std::move(*i));
-    }
+    if (auto i = blobField(im, VIPS_META_IPTC_NAME)) p.emplace(prop::iptcData, std::move(*i));
     return p;
 }
 

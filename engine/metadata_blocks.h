@@ -13,23 +13,11 @@ namespace krumple::exif {
 Blob bareTiff(const std::uint8_t* data, std::size_t size);
 // "Exif\0\0" + TIFF, as JPEG's APP1 and libvips carry it.
 Blob withPrefix(const Blob& tiff);
-// {TIFF}, {Exif} and {GPS} dictionaries of a block; empty when it does not parse.
-Properties dictionaries(const Blob& tiff);
 // The block for an upright picture: the given orientation, no pixel dimensions
 // (the writer knows the real ones), no embedded thumbnail (it shows the old
 // picture). nullopt when the block does not parse.
 std::optional<Blob> upright(const Blob& tiff, int orientation);
 }  // namespace krumple::exif
-
-namespace krumple::iptc {
-// The IPTC-IIM fields of a Photoshop resource block, by their usual names.
-Properties dictionary(const Blob& block);
-}  // namespace krumple::iptc
-
-namespace krumple::icc {
-// The profile's description ('desc' tag), or nullopt.
-std::optional<std::string> profileName(const Blob& profile);
-}  // namespace krumple::icc
 
 namespace krumple::xmp {
 // The packet with any orientation set to 1, for upright pixels.

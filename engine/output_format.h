@@ -28,7 +28,6 @@ public:
         const std::optional<std::vector<std::string>>& writerTypeIdentifiers);
 
     std::string_view rawValue() const;
-    std::string_view id() const { return rawValue(); }
     std::string_view label() const;
     std::string_view fileExtension() const;
     std::string_view typeIdentifier() const;

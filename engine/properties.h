@@ -12,10 +12,10 @@ namespace krumple {
 
 using Blob = std::vector<std::uint8_t>;
 struct PropertyValue;
-// Keyed by property name; values are numbers, strings, raw bytes or nested dictionaries.
+// Keyed by property name; values are numbers, strings or raw bytes.
 using Properties = std::map<std::string, PropertyValue, std::less<>>;
 
-struct PropertyValue : std::variant<double, std::string, Blob, Properties> {
+struct PropertyValue : std::variant<double, std::string, Blob> {
     using variant::variant;
     PropertyValue(int v) : variant(static_cast<double>(v)) {}
     PropertyValue(std::int64_t v) : variant(static_cast<double>(v)) {}
@@ -24,37 +24,13 @@ struct PropertyValue : std::variant<double, std::string, Blob, Properties> {
     const double* number() const { return std::get_if<double>(this); }
     const std::string* string() const { return std::get_if<std::string>(this); }
     const Blob* blob() const { return std::get_if<Blob>(this); }
-    const Properties* dictionary() const { return std::get_if<Properties>(this); }
-    Properties* dictionary() { return std::get_if<Properties>(this); }
 };
 
-// Property names. Top-level keys first, then the nested dictionaries and
-// their keys, then what the writer needs to write metadata back.
+// Property names: what the reader reports and the writer needs.
 namespace prop {
 inline constexpr std::string_view pixelWidth = "PixelWidth";
 inline constexpr std::string_view pixelHeight = "PixelHeight";
-inline constexpr std::string_view depth = "Depth";
-inline constexpr std::string_view isIndexed = "IsIndexed";
-inline constexpr std::string_view hasAlpha = "HasAlpha";
-inline constexpr std::string_view colorModel = "ColorModel";  // "RGB", "Gray", "CMYK", "Lab"
-inline constexpr std::string_view profileName = "ProfileName";
 inline constexpr std::string_view orientation = "Orientation";
-inline constexpr std::string_view dpiWidth = "DPIWidth";
-inline constexpr std::string_view dpiHeight = "DPIHeight";
-
-inline constexpr std::string_view tiffDictionary = "{TIFF}";
-inline constexpr std::string_view exifDictionary = "{Exif}";
-inline constexpr std::string_view gpsDictionary = "{GPS}";
-inline constexpr std::string_view iptcDictionary = "{IPTC}";
-inline constexpr std::string_view jfifDictionary = "{JFIF}";
-inline constexpr std::string_view pngDictionary = "{PNG}";
-inline constexpr std::string_view gifDictionary = "{GIF}";
-inline constexpr std::string_view heicsDictionary = "{HEICS}";
-inline constexpr std::string_view fileContentsDictionary = "{FileContents}";
-
-inline constexpr std::string_view tiffOrientation = "Orientation";
-inline constexpr std::string_view exifPixelXDimension = "PixelXDimension";
-inline constexpr std::string_view exifPixelYDimension = "PixelYDimension";
 
 // Raw metadata blocks as stored in the file: EXIF as a TIFF structure
 // (no "Exif\0\0" prefix), XMP packet, IPTC resource block.

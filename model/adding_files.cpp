@@ -18,7 +18,7 @@ void consider(const std::filesystem::path& url, std::unordered_set<std::string>&
     if (seen.contains(key)) return;
     // By content, whatever the name says.
     const auto source = ImageSource::open(url);
-    if (!source || source->count() == 0) return;
+    if (!source) return;
     seen.insert(std::move(key));
 
     std::error_code error;

@@ -43,7 +43,6 @@ TEST(OutputFormatTable, SixFormatsInOrderWithTheirTexts) {
         SCOPED_TRACE(expected[i].raw);
         EXPECT_EQ(all[i], expected[i].format);
         EXPECT_EQ(all[i].rawValue(), expected[i].raw);
-        EXPECT_EQ(all[i].id(), expected[i].raw);
         EXPECT_EQ(all[i].label(), expected[i].label);
         EXPECT_EQ(all[i].fileExtension(), expected[i].extension);
         EXPECT_EQ(all[i].typeIdentifier(), expected[i].typeIdentifier);
@@ -91,18 +90,6 @@ TEST(AvailableFormats, ProbeFindsAllSixOnThisSystem) {
 }
 
 TEST(PropertyNumbers, OnlyNumbersAreNumbers) {
-    const PropertyValue number = 6;
-    const PropertyValue fraction = 2.5;
-    const PropertyValue numericText = "6";
-    const PropertyValue bytes = Blob{1, 2, 3};
-    const PropertyValue dictionary = Properties{{"Orientation", 6}};
-    EXPECT_EQ(Converter::number(&number), 6.0);
-    EXPECT_EQ(Converter::number(&fraction), 2.5);
-    EXPECT_EQ(Converter::number(&numericText), std::nullopt);
-    EXPECT_EQ(Converter::number(&bytes), std::nullopt);
-    EXPECT_EQ(Converter::number(&dictionary), std::nullopt);
-    EXPECT_EQ(Converter::number(nullptr), std::nullopt);
-
     const Properties props{{"PixelWidth", 4000}, {"Orientation", "6"}};
     EXPECT_EQ(numberAt(props, prop::pixelWidth), 4000.0);
     EXPECT_EQ(numberAt(props, prop::orientation), std::nullopt);

@@ -55,40 +55,6 @@ TEST(JxlContainer, MetadataBoxesComeBeforeTheCodestreamAndGarbageIsRefused) {
     EXPECT_FALSE(jxl::withMetadataBoxes(cut, &exifTiff, nullptr));
 }
 
-TEST(IptcBlock, ReadsPhotoshopResourcesAndSurvivesTruncation) {
-    std::string iim = "\x1c\x02\x19";
-    iim += std::string("\x00\x05", 2) + "alpha";
-    iim += "\x1c\x02\x19" + std::string("\x00\x04", 2) + "beta";
-    iim += "\x1c\x02\x50" + std::string("\x00\x03", 2) + "Ann";
-    std::string block = "Photoshop 3.0";
-    block += '\0';
-    block += "8BIM";
-    block += std::string("\x04\x04\x00\x00", 4);  // IPTC resource, empty name (padded)
-    block += std::string("\x00\x00\x00", 3) + static_cast<char>(iim.size()) + iim;
-    const Blob bytes(block.begin(), block.end());
-    const Properties dict = iptc::dictionary(bytes);
-    ASSERT_TRUE(dict.contains("Keywords"));
-    EXPECT_EQ(*dict.at("Keywords").string(), "alpha, beta");
-    EXPECT_EQ(*dict.at("Byline").string(), "Ann");
-    for (std::size_t n = 0; n < bytes.size(); ++n) iptc::dictionary(Blob(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n)));
-}
-
-TEST(IccProfile, NamesRealProfilesAndReadsNothingPastACut) {
-    const std::string bytes = readFile(proPhotoProfile());
-    const Blob profile(bytes.begin(), bytes.end());
-    EXPECT_EQ(icc::profileName(profile), "ProPhoto RGB");
-    // Every cut either still holds the whole description or gives none.
-    for (std::size_t n = 0; n < std::min<std::size_t>(profile.size(), 4096); ++n) {
-        const auto name = icc::profileName(Blob(profile.begin(), profile.begin() + static_cast<std::ptrdiff_t>(n)));
-        if (n < 132) {
-            EXPECT_FALSE(name) << n;
-        }
-        if (name) {
-            EXPECT_EQ(*name, "ProPhoto RGB") << n;
-        }
-    }
-}
-
 TEST(WrittenMetadata, XmpOrientationIsUprightInTheOutput) {
     initImageLibrary();
     ScratchDir dir;

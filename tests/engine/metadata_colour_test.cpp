@@ -110,36 +110,6 @@ TEST_P(MetadataRules, StrippedButColourProfileKept) {
 INSTANTIATE_TEST_SUITE_P(EveryFormat, MetadataRules, ::testing::ValuesIn(OutputFormat::allCases()),
                          [](const auto& test) { return formatName(test.param); });
 
-TEST(MetadataForWriting, IsUprightAndLosesPixelFacts) {
-    ScratchDir dir;
-    const auto source = ImageSource::open(makeCameraJpeg(dir / "camera.jpg", 6));
-    ASSERT_NE(source, nullptr);
-    const Properties& read = source->properties();
-    ASSERT_TRUE(read.contains(prop::exifDictionary));
-    const Properties* readExif = read.find(prop::exifDictionary)->second.dictionary();
-    ASSERT_NE(readExif, nullptr);
-    EXPECT_EQ(numberAt(*readExif, prop::exifPixelXDimension), 120.0);
-    EXPECT_TRUE(read.contains(prop::gpsDictionary));
-
-    const Properties cleaned = Converter::metadata(*source);
-    EXPECT_EQ(numberAt(cleaned, prop::orientation), 1.0);
-    for (const auto key : {prop::pixelWidth, prop::pixelHeight, prop::depth, prop::isIndexed, prop::hasAlpha,
-                           prop::colorModel, prop::jfifDictionary, prop::pngDictionary, prop::gifDictionary,
-                           prop::heicsDictionary, prop::fileContentsDictionary}) {
-        EXPECT_FALSE(cleaned.contains(key)) << key;
-    }
-    if (const auto tiff = cleaned.find(prop::tiffDictionary); tiff != cleaned.end()) {
-        ASSERT_NE(tiff->second.dictionary(), nullptr);
-        EXPECT_EQ(numberAt(*tiff->second.dictionary(), prop::tiffOrientation), 1.0);
-    }
-    const auto exif = cleaned.find(prop::exifDictionary);
-    ASSERT_NE(exif, cleaned.end());
-    ASSERT_NE(exif->second.dictionary(), nullptr);
-    EXPECT_FALSE(exif->second.dictionary()->contains(prop::exifPixelXDimension));
-    EXPECT_FALSE(exif->second.dictionary()->contains(prop::exifPixelYDimension));
-    EXPECT_TRUE(cleaned.contains(prop::gpsDictionary));
-}
-
 // Four patches, each 32 px square, made in sRGB and then moved into the
 // source's colour space.
 const std::vector<std::vector<double>> patchColours = {
