@@ -3,7 +3,8 @@
 # disk to a converted file.
 #   scripts/fuzz.sh [SECONDS]   fuzz for SECONDS (default 60) from the seeds in
 #                               tests/fuzz/corpus; the run is logged in
-#                               tests/fuzz/runs.tsv
+#                               build-fuzz/runs.tsv (runs worth keeping are
+#                               copied by hand into tests/fuzz/runs.tsv)
 #   scripts/fuzz.sh --replay    run every seed and regression input once
 #   scripts/fuzz.sh --merge     fold what the work corpus gained into the seeds
 # A finding is saved under build-fuzz/findings and the script exits non-zero.
@@ -22,8 +23,10 @@ cmake --build "$build" --target convert_fuzzer
 
 export LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-opts=(-max_len=16384 -timeout=30 -rss_limit_mb=3072 -print_final_stats=1)
 mkdir -p "$work" "$build/findings"
+opts=(-max_len=16384 -timeout=30 -rss_limit_mb=3072 -print_final_stats=1 -artifact_prefix="$build/findings/")
+runs="$build/runs.tsv"
+[ -f "$runs" ] || printf 'when\tseconds\tinputs\tresult\n' >"$runs"
 
 case "${1:-}" in
 --replay)
@@ -46,6 +49,6 @@ start=$SECONDS
 took=$((SECONDS - start))
 execs=$(grep -ao 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' | tail -1 || echo 0)
 result=$([ $status -eq 0 ] && echo clean || echo "finding, see $log")
-printf '%s\t%s\t%s\t%s\n' "$(date -u +%Y-%m-%dT%H:%M:%SZ)" "${took:-0}" "${execs:-0}" "$result" >>"$root/tests/fuzz/runs.tsv"
+printf '%s\t%s\t%s\t%s\n' "$(date -u +%Y-%m-%dT%H:%M:%SZ)" "${took:-0}" "${execs:-0}" "$result" >>"$runs"
 echo "fuzz: ${took:-0} s, ${execs:-0} inputs, $result"
 exit $status

@@ -22,9 +22,15 @@ tests() {
   sed -n 's/^[0-9]*% tests passed, \([0-9]*\) tests* failed out of \([0-9]*\)$/\1 \2/p' "$f" |
     awk '{ failed += $1; total += $2 } END { printf "%d of %d tests passed", total - failed, total }'
 }
-fuzz=$(awk -F'\t' 'NR > 1 { s += $2; n += $3; r += 1; if ($4 !~ /^clean/) f += 1 } END { printf "%d %d %d %d", s, n, r, f }' \
-  "$root/tests/fuzz/runs.tsv")
-read -r fuzz_seconds fuzz_inputs fuzz_runs fuzz_findings <<<"$fuzz"
+# fuzzing LOG...: "seconds inputs runs findings" over the logs that exist.
+fuzzing() {
+  local logs=() f
+  for f in "$@"; do [ -f "$f" ] && logs+=("$f"); done
+  [ ${#logs[@]} -gt 0 ] || { echo "0 0 0 0"; return; }
+  awk -F'\t' 'FNR > 1 { s += $2; n += $3; r += 1; if ($4 !~ /^clean/) f += 1 } END { printf "%d %d %d %d", s, n, r, f }' "${logs[@]}"
+}
+read -r fuzz_seconds fuzz_inputs fuzz_runs fuzz_findings <<<"$(fuzzing "$root/build-fuzz/runs.tsv")"
+read -r kept_seconds kept_inputs kept_runs _ <<<"$(fuzzing "$root/tests/fuzz/runs.tsv")"
 regressions=$(find "$root/tests/fuzz/regressions" -type f | wc -l)
 damaged=$(count damaged)
 
@@ -34,7 +40,8 @@ Hardening summary (plain, ASan + UBSan and TSan runs together)
   faults injected        $(count faults) (read-only and full disks, deleted folders, changed sources, cancels, kills)
   sanitizer runs         ASan + UBSan: $(tests asan); TSan: $(tests tsan)
   plain run              $(tests plain)
-  fuzzing time           ${fuzz_seconds} s over ${fuzz_runs} runs, ${fuzz_inputs} inputs; ${fuzz_findings} stopped by a finding, ${regressions} findings kept as regression inputs
+  fuzzing time           ${fuzz_seconds} s over ${fuzz_runs} runs here, ${fuzz_inputs} inputs; ${fuzz_findings} stopped by a finding
+                         (on record: ${kept_seconds} s over ${kept_runs} runs, ${kept_inputs} inputs; ${regressions} findings kept as regression inputs)
   files checked          $(count checked) sources and outputs compared or decoded afterwards
   files lost or damaged  ${damaged}
 SUMMARY

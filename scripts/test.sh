@@ -6,7 +6,8 @@
 #      ThreadSanitizer (build-tsan/)
 #   4. the fuzz target over its seeds and regressions, then fuzzing for
 #      KRUMPLE_FUZZ_SECONDS (default 120; 0 skips it)
-# and ends with the hardening summary (scripts/summary.sh).
+# and ends with the tests' share of the code (scripts/test-share.sh) and the
+# hardening summary (scripts/summary.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -46,4 +47,5 @@ echo "== fuzzing"
 seconds=${KRUMPLE_FUZZ_SECONDS:-120}
 [ "$seconds" -gt 0 ] && "$root/scripts/fuzz.sh" "$seconds"
 
+"$root/scripts/test-share.sh"
 "$root/scripts/summary.sh"
