@@ -37,4 +37,8 @@ for dir in engine model cli app compare; do
 done
 tests=$(lines tests)
 printf '  %-8s %6d\n' "tests/" "$tests"
+for dir in tests/*/; do
+  n=$(lines "$dir")
+  [ "$n" -gt 0 ] && printf '    %-16s %6d\n' "$dir" "$n"
+done
 awk -v t="$tests" -v c="$code" 'BEGIN { printf "test share: %.3f (%d test lines, %d code lines)\n", t / (t + c), t, c }'
