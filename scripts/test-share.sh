@@ -39,6 +39,6 @@ tests=$(lines tests)
 printf '  %-8s %6d\n' "tests/" "$tests"
 for dir in tests/*/; do
   n=$(lines "$dir")
-  [ "$n" -gt 0 ] && printf '    %-16s %6d\n' "$dir" "$n"
+  [ "${n:-0}" -gt 0 ] && printf '    %-16s %6d\n' "$dir" "$n"
 done
 awk -v t="$tests" -v c="$code" 'BEGIN { printf "test share: %.3f (%d test lines, %d code lines)\n", t / (t + c), t, c }'
