@@ -1,8 +1,8 @@
 #include "child_process.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,14 +12,17 @@ namespace krumple::test {
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
                            const std::string& workingFolder) {
-    int outPipe[2], errPipe[2];
-    if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+    int outPipe[2];
+    if (::pipe2(outPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+    // Standard error goes to a file in memory, so that however much a child
+    // complains it never blocks while the test reads its standard output.
+    errFd_ = ::memfd_create("stderr", MFD_CLOEXEC);
+    if (errFd_ < 0) throw std::runtime_error("memfd_create");
     pid_ = ::fork();
     if (pid_ == 0) {
         ::dup2(outPipe[1], STDOUT_FILENO);
-        ::dup2(errPipe[1], STDERR_FILENO);
-        const int null = ::open("/dev/null", O_RDONLY);
-        ::dup2(null, STDIN_FILENO);
+        ::dup2(errFd_, STDERR_FILENO);
+        ::dup2(::open("/dev/null", O_RDONLY), STDIN_FILENO);
         if (::chdir(workingFolder.c_str()) != 0) ::_exit(127);
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -28,9 +31,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
         ::_exit(127);
     }
     ::close(outPipe[1]);
-    ::close(errPipe[1]);
     outFd_ = outPipe[0];
-    errFd_ = errPipe[0];
 }
 
 ChildProcess::~ChildProcess() {
@@ -40,19 +41,20 @@ ChildProcess::~ChildProcess() {
     }
 }
 
+bool ChildProcess::readMore() {
+    char buffer[4096];
+    const ssize_t n = ::read(outFd_, buffer, sizeof buffer);
+    if (n > 0) out.append(buffer, static_cast<std::size_t>(n));
+    return n > 0;
+}
+
 std::string ChildProcess::readLine() {
-    for (;;) {
-        const auto newline = out.find('\n', lineStart_);
-        if (newline != std::string::npos) {
-            std::string line = out.substr(lineStart_, newline - lineStart_);
-            lineStart_ = newline + 1;
-            return line;
-        }
-        char buffer[4096];
-        const ssize_t n = ::read(outFd_, buffer, sizeof buffer);
-        if (n <= 0) return {};
-        out.append(buffer, static_cast<std::size_t>(n));
-    }
+    std::size_t newline;
+    while ((newline = out.find('\n', lineStart_)) == std::string::npos)
+        if (!readMore()) return {};
+    std::string line = out.substr(lineStart_, newline - lineStart_);
+    lineStart_ = newline + 1;
+    return line;
 }
 
 void ChildProcess::signal(int number) { ::kill(pid_, number); }
@@ -60,25 +62,14 @@ void ChildProcess::signal(int number) { ::kill(pid_, number); }
 int ChildProcess::wait() {
     if (waited_) return status_;
     waited_ = true;
-    pollfd fds[2] = {{outFd_, POLLIN, 0}, {errFd_, POLLIN, 0}};
-    int open = 2;
-    while (open > 0) {
-        if (::poll(fds, 2, -1) < 0) break;
-        for (auto& fd : fds) {
-            if (fd.fd < 0 || !(fd.revents & (POLLIN | POLLHUP))) continue;
-            char buffer[4096];
-            const ssize_t n = ::read(fd.fd, buffer, sizeof buffer);
-            if (n <= 0) {
-                ::close(fd.fd);
-                fd.fd = -1;
-                --open;
-            } else {
-                (fd.fd == outFd_ ? out : err).append(buffer, static_cast<std::size_t>(n));
-            }
-        }
-    }
+    while (readMore()) {}
     int status = 0;
     ::waitpid(pid_, &status, 0);
+    char buffer[4096];
+    for (ssize_t n; (n = ::pread(errFd_, buffer, sizeof buffer, static_cast<off_t>(err.size()))) > 0;)
+        err.append(buffer, static_cast<std::size_t>(n));
+    ::close(outFd_);
+    ::close(errFd_);
     status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return status_;
 }

@@ -7,7 +7,7 @@
 
 namespace krumple::test {
 
-// A program run with its output on pipes, in a given working folder.
+// A program run in a given working folder, its standard output on a pipe.
 class ChildProcess {
 public:
     ChildProcess(const std::string& program, const std::vector<std::string>& args, const std::string& workingFolder);
@@ -22,9 +22,10 @@ public:
     int wait();
 
     std::string out;  // all standard output read so far
-    std::string err;
+    std::string err;  // filled by wait()
 
 private:
+    bool readMore();
     pid_t pid_ = -1;
     int outFd_ = -1;
     int errFd_ = -1;
@@ -33,11 +34,7 @@ private:
     bool waited_ = false;  // a killed child has no exit status but must not be waited for twice
 };
 
-struct RunResult {
-    int status;
-    std::string out;
-    std::string err;
-};
+struct RunResult { int status; std::string out; std::string err; };
 
 RunResult runCli(const std::vector<std::string>& args, const std::string& workingFolder);
 

@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -28,25 +27,18 @@ TempDir::~TempDir() {
 }
 
 namespace {
-vips::VImage testPicture(int width, int height) {
+// Not flat, so encoders have something to do; three real bands.
+vips::VImage testPicture(const fs::path& file, int width, int height) {
     ensureImageLibrary();
-    // Not flat, so encoders have something to do. (bandjoin of a list is
-    // static: it joins only the list.)
+    fs::create_directories(file.parent_path());
     const vips::VImage xy = vips::VImage::xyz(width, height).cast(VIPS_FORMAT_UCHAR);
     return vips::VImage::bandjoin({xy[0], xy[1], vips::VImage::black(width, height).cast(VIPS_FORMAT_UCHAR)})
         .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
 }
 }  // namespace
 
-void makeJpeg(const fs::path& file, int width, int height) {
-    fs::create_directories(file.parent_path());
-    testPicture(width, height).jpegsave(file.c_str());
-}
-
-void makePng(const fs::path& file, int width, int height) {
-    fs::create_directories(file.parent_path());
-    testPicture(width, height).pngsave(file.c_str());
-}
+void makeJpeg(const fs::path& file, int width, int height) { testPicture(file, width, height).jpegsave(file.c_str()); }
+void makePng(const fs::path& file, int width, int height) { testPicture(file, width, height).pngsave(file.c_str()); }
 
 void writeText(const fs::path& file, const std::string& text) {
     fs::create_directories(file.parent_path());
@@ -58,12 +50,6 @@ std::string readFile(const fs::path& file) {
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
-}
-
-std::size_t ChangeLog::count(StoreField field) const {
-    std::size_t n = 0;
-    for (const auto& c : changes) n += c.field == field ? 1 : 0;
-    return n;
 }
 
 StoreTest::StoreTest() : store(std::make_shared<Store>(queue.executor())) {}

@@ -34,13 +34,6 @@ void makePng(const fs::path& file, int width = 24, int height = 16);
 void writeText(const fs::path& file, const std::string& text);
 std::string readFile(const fs::path& file);
 
-// Records every change the store reports.
-struct ChangeLog : StoreObserver {
-    std::vector<StoreChange> changes;
-    void storeChanged(const StoreChange& change) override { changes.push_back(change); }
-    std::size_t count(StoreField field) const;
-};
-
 // A store on a queue that the test drains by hand.
 class StoreTest : public ::testing::Test {
 protected:
