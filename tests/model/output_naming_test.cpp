@@ -5,115 +5,68 @@
 namespace krumple::test {
 namespace {
 
-class NamingTest : public StoreTest {
-protected:
-    NamingTest() { store->setFormat(OutputFormat::heic); }
-
-    static ImageItem itemAt(const fs::path& url) {
-        ImageItem item;
-        item.id = ItemId::random();
-        item.url = url;
-        return item;
-    }
-    // Names a list as a batch start would: every source taken, one reserved set.
-    std::vector<fs::path> nameAll(const std::vector<ImageItem>& items) {
-        OutputReservations reservations;
-        for (const auto& it : items) reservations.sources.insert(standardizedPath(it.url));
-        std::vector<fs::path> names;
-        for (const auto& it : items) names.push_back(store->assignOutputURL(it, reservations).value_or("(none)"));
-        return names;
-    }
+// Named as a batch start names them: every source taken, one reserved set.
+struct Naming {
+    const char* what;
+    std::vector<std::string> sources;   // in list order, under the test's folder
+    std::vector<std::string> expected;  // their outputs, to HEIC
+    std::vector<std::string> onDisk;    // "x": a file, "x/": a folder, "@x": a dangling link
+    std::string earlierOutput = {};     // the first source's output from an earlier batch
+    bool intoFolder = false;            // folder mode, into "out"
 };
 
-TEST_F(NamingTest, AlongsideTheFirstInListOrderGetsThePlainName) {
-    EXPECT_EQ(nameAll({itemAt(dir / "a.png"), itemAt(dir / "a.jpg")}),
-              (std::vector<fs::path>{dir / "a.heic", dir / "a krumpled.heic"}));
+void PrintTo(const Naming& c, std::ostream* os) { *os << c.what; }
+
+std::string e(int count) {  // "é" `count` times: two bytes each
+    std::string s;
+    for (int i = 0; i < count; ++i) s += "\xC3\xA9";
+    return s;
 }
 
-TEST_F(NamingTest, FolderModeCountsUpPastCollisions) {
-    const fs::path out = dir / "out";
-    fs::create_directory(out);
-    store->setOutputFolder(out);
-    store->setOutputMode(OutputMode::folder);
-    EXPECT_EQ(nameAll({itemAt(dir / "1/x.jpg"), itemAt(dir / "2/x.jpg"), itemAt(dir / "3/x.jpg")}),
-              (std::vector<fs::path>{out / "x.heic", out / "x krumpled.heic", out / "x krumpled 2.heic"}));
-}
+class OutputNaming : public StoreTest, public ::testing::WithParamInterface<Naming> {};
 
-TEST_F(NamingTest, FolderModeWithoutAFolderNamesNothing) {
-    store->setOutputMode(OutputMode::folder);
+TEST_P(OutputNaming, Names) {
+    const Naming& c = GetParam();
+    store->setFormat(OutputFormat::heic);
+    if (c.intoFolder) {
+        store->setOutputFolder(dir / "out");
+        store->setOutputMode(OutputMode::folder);
+    }
+    for (const std::string& name : c.onDisk) {
+        if (name.ends_with('/')) fs::create_directories(dir / name);
+        else if (name.starts_with('@')) fs::create_symlink(dir / "nowhere", dir / name.substr(1));
+        else writeText(dir / name, "someone's file");
+    }
+    std::vector<ImageItem> items(c.sources.size());
     OutputReservations reservations;
-    EXPECT_FALSE(store->assignOutputURL(itemAt(dir / "a.jpg"), reservations));
-    EXPECT_TRUE(reservations.reserved.empty());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        items[i].url = dir.path() / c.sources[i];
+        reservations.sources.insert(standardizedPath(items[i].url));
+    }
+    if (!c.earlierOutput.empty()) items[0].outputURL = dir / c.earlierOutput;
+    std::vector<std::string> names;
+    for (const auto& it : items)
+        names.push_back(store->assignOutputURL(it, reservations).value().lexically_relative(dir.path()).native());
+    EXPECT_EQ(names, c.expected) << c.what;
 }
 
-TEST_F(NamingTest, ASourceIsNeverItsOwnOutput) {
-    EXPECT_EQ(nameAll({itemAt(dir / "b.heic")}), std::vector<fs::path>{dir / "b krumpled.heic"});
-}
-
-TEST_F(NamingTest, ExistingFilesAndFoldersAreTaken) {
-    writeText(dir / "a.heic", "someone's file");
-    fs::create_directory(dir / "a krumpled.heic");
-    fs::create_symlink(dir / "nowhere", dir / "a krumpled 2.heic");  // a dangling link is something too
-    EXPECT_EQ(nameAll({itemAt(dir / "a.jpg")}), std::vector<fs::path>{dir / "a krumpled 3.heic"});
-}
-
-TEST_F(NamingTest, AnItemMayRewriteItsOwnEarlierOutput) {
-    writeText(dir / "a.heic", "from an earlier batch");
-    ImageItem item = itemAt(dir / "a.jpg");
-    item.outputURL = dir / "a.heic";
-    EXPECT_EQ(nameAll({item}), std::vector<fs::path>{dir / "a.heic"});
-}
-
-TEST_F(NamingTest, AnotherListedSourceIsNeverOverwritten) {
+INSTANTIATE_TEST_SUITE_P(Cases, OutputNaming, ::testing::Values(
+    Naming{"the first in list order gets the plain name", {"a.png", "a.jpg"}, {"a.heic", "a krumpled.heic"}, {}},
+    Naming{"folder mode counts up past collisions", {"1/x.jpg", "2/x.jpg", "3/x.jpg"},
+           {"out/x.heic", "out/x krumpled.heic", "out/x krumpled 2.heic"}, {"out/"}, {}, true},
+    Naming{"a source is never its own output", {"b.heic"}, {"b krumpled.heic"}, {}},
+    Naming{"files, folders and dangling links are taken", {"a.jpg"}, {"a krumpled 3.heic"},
+           {"a.heic", "a krumpled.heic/", "@a krumpled 2.heic"}},
+    Naming{"an item may rewrite its own earlier output", {"a.jpg"}, {"a.heic"}, {"a.heic"}, "a.heic"},
     // a.heic was a's output once, and has since been added as a source itself.
-    writeText(dir / "a.heic", "now a source");
-    ImageItem a = itemAt(dir / "a.png");
-    a.outputURL = dir / "a.heic";
-    const ImageItem listedOutput = itemAt(dir / "a.heic");
-    EXPECT_EQ(nameAll({a, listedOutput}),
-              (std::vector<fs::path>{dir / "a krumpled.heic", dir / "a krumpled 2.heic"}));
-    // Even when the other source does not exist on disk (yet).
-    fs::remove(dir / "a.heic");
-    EXPECT_EQ(nameAll({itemAt(dir / "b.png"), itemAt(dir / "b.heic")}),
-              (std::vector<fs::path>{dir / "b krumpled.heic", dir / "b krumpled 2.heic"}));
-}
-
-TEST_F(NamingTest, SpellingsOfOneFolderShareTheReservations) {
-    const fs::path dotted = dir.path() / "." / "a.jpg";
-    const auto names = nameAll({itemAt(dir / "a.png"), itemAt(dotted)});
-    EXPECT_EQ(names, (std::vector<fs::path>{dir / "a.heic", dir / "a krumpled.heic"}));
-}
-
-TEST_F(NamingTest, NamesThatAreNotUtf8KeepTheirBytes) {
-    const std::string odd = "caf\xE9";
-    EXPECT_EQ(nameAll({itemAt(dir / (odd + ".png"))}), std::vector<fs::path>{dir / (odd + ".heic")});
-}
-
-class FolderPanel : public Panels {
-public:
-    std::optional<fs::path> folder;
-    std::vector<fs::path> chooseFilesToAdd() override { return {}; }
-    std::optional<fs::path> chooseOutputFolder() override { return folder; }
-};
-
-TEST_F(NamingTest, ChoosingAFolderSwitchesToFolderModeAndCancelKeepsAll) {
-    FolderPanel panel;
-    store->setPanels(&panel);
-    store->chooseOutputFolder();
-    EXPECT_EQ(store->outputMode(), OutputMode::alongside);
-    EXPECT_FALSE(store->outputFolder());
-
-    panel.folder = dir / "out";
-    store->chooseOutputFolder();
-    EXPECT_EQ(store->outputMode(), OutputMode::folder);
-    EXPECT_EQ(store->outputFolder(), dir / "out");
-
-    store->setOutputMode(OutputMode::alongside);
-    panel.folder.reset();
-    store->chooseOutputFolder();
-    EXPECT_EQ(store->outputMode(), OutputMode::alongside);
-    EXPECT_EQ(store->outputFolder(), dir / "out");
-}
+    Naming{"another listed source is never overwritten", {"a.png", "a.heic"}, {"a krumpled.heic", "a krumpled 2.heic"},
+           {"a.heic"}, "a.heic"},
+    Naming{"nor one that is not on disk (yet)", {"b.png", "b.heic"}, {"b krumpled.heic", "b krumpled 2.heic"}, {}},
+    Naming{"spellings of one folder share the reservations", {"a.png", "./a.jpg"}, {"a.heic", "a krumpled.heic"}, {}},
+    Naming{"names that are not UTF-8 keep their bytes", {"caf\xE9.png"}, {"caf\xE9.heic"}, {}},
+    // 255 bytes of stem: cut to fit 255 with the extension, never inside a character.
+    Naming{"long names are shortened at a character boundary", {"x" + e(127) + ".png", "x" + e(127) + ".jpg"},
+           {"x" + e(124) + ".heic", "x" + e(120) + " krumpled.heic"}, {}}));
 
 }  // namespace
 }  // namespace krumple::test

@@ -1,11 +1,19 @@
 // Store fields, queries, removal and change notices.
 
-#include <algorithm>
-
 #include "test_support.h"
 
 namespace krumple::test {
 namespace {
+
+// Records every change, and runs `also` on each.
+struct ChangeLog : StoreObserver {
+    std::vector<StoreChange> changes;
+    std::function<void()> also;
+    void storeChanged(const StoreChange& change) override {
+        changes.push_back(change);
+        if (also) also();
+    }
+};
 
 class StoreStateTest : public StoreTest {
 protected:
@@ -17,67 +25,26 @@ protected:
     }
 };
 
-TEST_F(StoreStateTest, FreshStoreHasTheDefaults) {
-    EXPECT_TRUE(store->items().empty());
-    EXPECT_FALSE(store->selection());
-    const auto& available = OutputFormat::available();
-    EXPECT_EQ(store->format(), available.empty() ? OutputFormat(OutputFormat::jpeg) : available.front());
+TEST_F(StoreStateTest, WhatANewWindowStartsWithAndWhenItCanConvert) {
+    EXPECT_EQ(store->format(), OutputFormat::available().at(0));
     EXPECT_EQ(store->quality(), 0.8);
-    EXPECT_FALSE(store->limitWidth());
-    EXPECT_EQ(store->maxWidth(), 2048);
-    EXPECT_FALSE(store->stripMetadata());
     EXPECT_EQ(store->outputMode(), OutputMode::alongside);
-    EXPECT_FALSE(store->outputFolder());
-    EXPECT_FALSE(store->isRunning());
-    EXPECT_EQ(store->completed(), 0);
-    EXPECT_EQ(store->total(), 0);
-    EXPECT_FALSE(store->hasRunTask());
-    EXPECT_FALSE(store->canConvert());
-}
-
-TEST_F(StoreStateTest, CanConvertNeedsItemsNoBatchAndAFolderInFolderMode) {
+    EXPECT_FALSE(store->canConvert());  // nothing listed
     addThree();
     EXPECT_TRUE(store->canConvert());
     store->setOutputMode(OutputMode::folder);
     EXPECT_FALSE(store->canConvert());
+    store->startConversion();  // refused: no folder
+    EXPECT_FALSE(store->isRunning());
     store->setOutputFolder(dir / "out");
     EXPECT_TRUE(store->canConvert());
-    store->setOutputMode(OutputMode::alongside);
-    store->startConversion();
-    EXPECT_TRUE(store->isRunning());
-    EXPECT_FALSE(store->canConvert());
-    finishBatch();
-    EXPECT_TRUE(store->canConvert());
 }
 
-TEST_F(StoreStateTest, SelectionFollowsRemoval) {
-    addThree();
-    const ItemId a = at(0).id, b = at(1).id, c = at(2).id;
-    store->setSelection(b);
-    ASSERT_TRUE(store->selectedItem());
-    EXPECT_EQ(store->selectedItem()->id, b);
-
-    store->remove(a);  // another row: the selection stays
-    EXPECT_EQ(store->selection(), b);
-    EXPECT_EQ(fileNames(), (std::vector<std::string>{"b.jpg", "c.png"}));
-
-    store->remove(b);
-    EXPECT_FALSE(store->selection());
-    EXPECT_EQ(fileNames(), (std::vector<std::string>{"c.png"}));
-
-    store->setSelection(ItemId::random());  // an id no row has
-    EXPECT_FALSE(store->selectedItem());
-    store->removeSelected();
-    EXPECT_FALSE(store->selection());
-    ASSERT_EQ(store->items().size(), 1u);
-    EXPECT_EQ(store->row(c), 0u);
-    EXPECT_EQ(store->item(a), nullptr);
-}
-
-TEST_F(StoreStateTest, RemovalAndClearAreRefusedDuringABatch) {
+TEST_F(StoreStateTest, DuringABatchNothingIsRemovedOrStartedAgain) {
     addThree();
     store->setSelection(at(0).id);
     store->startConversion();
+    EXPECT_FALSE(store->canConvert());
     const auto before = store->items();
     store->remove(at(1).id);
     store->removeSelected();
@@ -87,97 +54,60 @@ TEST_F(StoreStateTest, RemovalAndClearAreRefusedDuringABatch) {
     finishBatch();
 }
 
-TEST_F(StoreStateTest, ClearKeepsSettingsAndCounts) {
+TEST_F(StoreStateTest, SelectionFollowsRemoval) {
     addThree();
-    store->setQuality(0.5);
-    store->setLimitWidth(true);
-    store->startConversion();
-    finishBatch();
-    store->setSelection(at(0).id);
-    store->clear();
-    EXPECT_TRUE(store->items().empty());
+    const ItemId a = at(0).id, b = at(1).id, c = at(2).id;
+    store->setSelection(b);
+    store->remove(a);  // another row: the selection stays
+    EXPECT_EQ(store->selectedItem().value().id, b);
+    store->remove(b);
     EXPECT_FALSE(store->selection());
-    EXPECT_EQ(store->completed(), 3);
-    EXPECT_EQ(store->total(), 3);
-    EXPECT_EQ(store->quality(), 0.5);
-    EXPECT_TRUE(store->limitWidth());
+    store->setSelection(ItemId::random());  // an id no row has
+    EXPECT_FALSE(store->selectedItem());
+    store->removeSelected();
+    ASSERT_EQ(fileNames(), std::vector<std::string>{"c.png"});
+    EXPECT_EQ(store->row(c), 0u);
+    EXPECT_EQ(store->item(a), nullptr);
 }
 
-TEST_F(StoreStateTest, TotalsCountWhatTheyShould) {
+TEST_F(StoreStateTest, ResultsAndTotals) {
     addThree();
-    const std::int64_t sizes = at(0).originalSize + at(1).originalSize + at(2).originalSize;
-    EXPECT_GT(at(0).originalSize, 0);
-    EXPECT_EQ(store->totalOriginals(), sizes);
-    EXPECT_EQ(store->doneOutputs(), 0);
-
     store->finish(JobResult{at(0).id, 100, std::nullopt});
-    store->finish(JobResult{at(1).id, std::nullopt, "Couldn't decode the image"});
-    EXPECT_EQ(store->totalOriginals(), sizes);  // failed and pending ones too
+    store->finish(JobResult{at(1).id, std::nullopt, std::nullopt});  // neither size nor text
+    EXPECT_EQ(at(1).status, ItemStatus::failure("Failed"));
+    // Originals count every item, whatever its status; outputs only the done ones.
+    EXPECT_EQ(store->totalOriginals(), at(0).originalSize + at(1).originalSize + at(2).originalSize);
     EXPECT_EQ(store->doneOutputs(), 100);
     ASSERT_EQ(store->doneItems().size(), 1u);
     EXPECT_EQ(store->doneItems().front().id, at(0).id);
 }
 
-TEST_F(StoreStateTest, AResultWithoutSizeOrMessageReadsFailed) {
-    addThree();
-    store->finish(JobResult{at(0).id, 42, std::nullopt});
-    store->finish(JobResult{at(0).id, std::nullopt, std::nullopt});
-    EXPECT_EQ(at(0).status, ItemStatus::failure("Failed"));
-    EXPECT_FALSE(at(0).outputURL);
-    EXPECT_FALSE(at(0).outputSize);
-    EXPECT_EQ(at(0).revision, 2);
-}
-
 TEST_F(StoreStateTest, ObserversLearnTheFieldAndTheRows) {
     addThree();
+    const ItemId a = at(0).id, c = at(2).id;
     ChangeLog log;
     store->subscribe(&log);
-
     store->setQuality(0.5);
-    store->setQuality(0.5);  // same value: no notice
-    store->setFormat(OutputFormat::png);
-    store->setSelection(at(1).id);
-    ASSERT_EQ(log.changes.size(), 3u);
-    EXPECT_EQ(log.changes[0].field, StoreField::quality);
-    EXPECT_EQ(log.changes[1].field, StoreField::format);
-    EXPECT_EQ(log.changes[2].field, StoreField::selection);
-
-    log.changes.clear();
-    store->finish(JobResult{at(2).id, 10, std::nullopt});
-    ASSERT_EQ(log.changes.size(), 1u);
-    EXPECT_EQ(log.changes[0].field, StoreField::items);
-    EXPECT_EQ(log.changes[0].edit, StoreChange::ItemsEdit::updated);
-    EXPECT_EQ(log.changes[0].ids, std::vector<ItemId>{at(2).id});
-    EXPECT_EQ(log.changes[0].rows, std::vector<std::size_t>{2});
-
-    log.changes.clear();
-    const ItemId first = at(0).id;
-    store->remove(first);
-    ASSERT_EQ(log.count(StoreField::items), 1u);
-    EXPECT_EQ(log.changes[0].edit, StoreChange::ItemsEdit::removed);
-    EXPECT_EQ(log.changes[0].ids, std::vector<ItemId>{first});
-    EXPECT_EQ(log.changes[0].rows, std::vector<std::size_t>{0});
-    EXPECT_EQ(store->row(at(1).id), 1u);  // rows renumbered after the removal
-
-    log.changes.clear();
+    store->setQuality(0.5);  // the same value: no notice
+    store->finish(JobResult{c, 10, std::nullopt});
+    store->remove(a);
     makeJpeg(dir / "d.jpg");
     addAndWait({dir / "d.jpg"});
-    ASSERT_EQ(log.changes.size(), 1u);
-    EXPECT_EQ(log.changes[0].edit, StoreChange::ItemsEdit::appended);
-    EXPECT_EQ(log.changes[0].rows, std::vector<std::size_t>{2});
     store->unsubscribe(&log);
+
+    using Edit = StoreChange::ItemsEdit;
+    using Rows = std::vector<std::size_t>;
+    ASSERT_EQ(log.changes.size(), 4u);
+    EXPECT_EQ(log.changes[0].field, StoreField::quality);
+    EXPECT_EQ(std::tie(log.changes[1].edit, log.changes[1].ids, log.changes[1].rows), std::tuple(Edit::updated, std::vector{c}, Rows{2}));
+    // A removal tells the row the item had.
+    EXPECT_EQ(std::tie(log.changes[2].edit, log.changes[2].ids, log.changes[2].rows), std::tuple(Edit::removed, std::vector{a}, Rows{0}));
+    EXPECT_EQ(std::tie(log.changes[3].edit, log.changes[3].rows), std::tuple(Edit::appended, Rows{2}));
 }
 
 TEST_F(StoreStateTest, AnObserverMayUnsubscribeAnotherWhileBeingTold) {
-    struct Remover : StoreObserver {
-        Store* store = nullptr;
-        StoreObserver* victim = nullptr;
-        void storeChanged(const StoreChange&) override { store->unsubscribe(victim); }
-    };
-    ChangeLog victim;
-    Remover remover;
-    remover.store = store.get();
-    remover.victim = &victim;
+    ChangeLog remover, victim;
+    remover.also = [&] { store->unsubscribe(&victim); };
     store->subscribe(&remover);
     store->subscribe(&victim);
     store->setStripMetadata(true);
