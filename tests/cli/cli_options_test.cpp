@@ -7,33 +7,23 @@
 namespace krumple::cli {
 namespace {
 
-const std::vector<OutputFormat> allFormats{OutputFormat::heic, OutputFormat::jpeg, OutputFormat::png,
-                                           OutputFormat::avif, OutputFormat::jxl,  OutputFormat::webp};
-
 TEST(CliOptionsTest, EveryOptionInBothSpellings) {
     const auto parsed = parseArguments({"--format", "webp", "--quality=0.5", "--max-width", "800", "--strip",
                                         "--out=/tmp/o", "--jobs", "3", "--json", "a.jpg", "--", "--odd.jpg"},
-                                       allFormats);
+                                       {OutputFormat::webp});
     ASSERT_TRUE(parsed) << parsed.error();
     EXPECT_EQ(parsed->format, OutputFormat(OutputFormat::webp));
-    EXPECT_EQ(parsed->quality, 0.5);
-    EXPECT_EQ(parsed->maxWidth, 800);
-    EXPECT_TRUE(parsed->stripMetadata);
+    EXPECT_EQ(std::tuple(parsed->quality, parsed->maxWidth, parsed->jobs), std::tuple(0.5, std::optional<std::int64_t>(800), std::optional(3)));
+    EXPECT_TRUE(parsed->stripMetadata && parsed->json);
     EXPECT_EQ(parsed->outputFolder, std::filesystem::path("/tmp/o"));
-    EXPECT_EQ(parsed->jobs, 3);
-    EXPECT_TRUE(parsed->json);
     EXPECT_EQ(parsed->paths, (std::vector<std::filesystem::path>{"a.jpg", "--odd.jpg"}));
 }
 
 TEST(CliOptionsTest, UsageErrorsSayWhatIsWrong) {
-    struct Case {
-        std::vector<std::string> args;
-        std::string mentions;
-    };
-    const std::vector<Case> cases{
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
         {{}, "no files"},
         {{"--format", "jpg", "a"}, "unknown format"},
-        {{"--format", "gif", "a"}, "unknown format"},
+        {{"--format", "heic", "a"}, "can't write heic"},  // only JPEG here
         {{"--quality", "0.01", "a"}, "--quality"},
         {{"--quality", "1.5", "a"}, "--quality"},
         {{"--quality", "high", "a"}, "--quality"},
@@ -44,17 +34,11 @@ TEST(CliOptionsTest, UsageErrorsSayWhatIsWrong) {
         {{"--strip=yes", "a"}, "takes no value"},
         {{"a", "--out"}, "needs a value"},
     };
-    for (const auto& c : cases) {
-        const auto parsed = parseArguments(c.args, allFormats);
-        ASSERT_FALSE(parsed) << c.mentions;
-        EXPECT_NE(parsed.error().find(c.mentions), std::string::npos) << parsed.error();
+    for (const auto& [args, mentions] : cases) {
+        const auto parsed = parseArguments(args, {OutputFormat::jpeg});
+        ASSERT_FALSE(parsed) << mentions;
+        EXPECT_NE(parsed.error().find(mentions), std::string::npos) << parsed.error();
     }
-}
-
-TEST(CliOptionsTest, AFormatTheSystemCannotWriteIsRefused) {
-    const auto parsed = parseArguments({"--format", "heic", "a"}, {OutputFormat::jpeg});
-    ASSERT_FALSE(parsed);
-    EXPECT_NE(parsed.error().find("can't write heic"), std::string::npos) << parsed.error();
 }
 
 }  // namespace
