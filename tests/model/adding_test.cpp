@@ -1,5 +1,9 @@
 // Adding files and folders: order, filtering, de-duplication.
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "folder_walk.h"
 #include "test_support.h"
 
 namespace krumple::test {
@@ -44,6 +48,26 @@ TEST_F(AddingTest, EachFileOnceWhateverItsSpellingOrRequest) {
     store->add({dir / "q/d.jpg"}, [&](std::size_t) { ++finished; });
     ASSERT_TRUE(queue.runUntil([&] { return finished == 2; }));
     EXPECT_EQ(store->items().size(), 4u);
+}
+
+TEST_F(AddingTest, AnUnreadableFolderIsSkippedAndTheWalkGoesOn) {
+    // Whichever of a and b is read first, its locked folder is walked next
+    // while the other still waits: a walk that stopped there would lose it.
+    for (const char* name : {"p/a/1.jpg", "p/b/2.jpg"}) writeText(dir / name, "x");
+    for (const char* name : {"p/a/locked", "p/b/locked"}) {
+        fs::create_directory(dir / name);
+        fs::permissions(dir / name, fs::perms::none);
+    }
+    fs::permissions(dir.path(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+    // Root reads every folder: the walk runs as nobody, in a child process.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(99);
+        ::_exit(static_cast<int>(regularFilesUnder(dir / "p").size()));
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << "status " << status;
 }
 
 }  // namespace

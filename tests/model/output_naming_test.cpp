@@ -17,11 +17,7 @@ struct Naming {
 
 void PrintTo(const Naming& c, std::ostream* os) { *os << c.what; }
 
-std::string e(int count) {  // "é" `count` times: two bytes each
-    std::string s;
-    for (int i = 0; i < count; ++i) s += "\xC3\xA9";
-    return s;
-}
+std::string e(int count) { return count > 0 ? "\xC3\xA9" + e(count - 1) : ""; }  // "é" `count` times: two bytes each
 
 class OutputNaming : public StoreTest, public ::testing::WithParamInterface<Naming> {};
 

@@ -98,17 +98,6 @@ TEST_F(BatchTest, TheSettingsAreTakenOnceAtTheStart) {
     }
 }
 
-TEST_F(BatchTest, ItemsAddedDuringABatchAreNotPartOfIt) {
-    addPictures(2);
-    makePng(dir / "late.png");
-    store->startConversion();
-    addAndWait({dir / "late.png"});
-    finishBatch();
-    EXPECT_EQ(store->total(), 2);
-    EXPECT_EQ(at(2).status, ItemStatus::pending);
-    EXPECT_FALSE(at(2).outputURL);
-}
-
 TEST_F(BatchTest, AFileThatAppearsAtTheOutputAfterNamingIsLeftAlone) {
     addPictures(1);
     store->startConversion();
