@@ -1,32 +1,36 @@
 #pragma once
 
-#include <filesystem>
-#include <memory>
-#include <optional>
-#include <vector>
+#include <QTest>
+#include <QtWidgets>
 
-#include <QColor>
-#include <QObject>
-#include <QTemporaryDir>
-
-#include "panels.h"
+// The window's pieces the tests look at.
+#include "add_files_dialog.h"
+#include "compare_seat.h"
+#include "drop_overlay.h"
+#include "drop_target.h"
+#include "empty_state.h"
+#include "file_list.h"
+#include "file_list_model.h"
+#include "fmt.h"
+#include "footer_bar.h"
+#include "look.h"
+#include "main_window.h"
+#include "paths.h"
+#include "placeholder_view.h"
 #include "qt_executor.h"
-#include "store.h"
+#include "row_status.h"
+#include "segmented_picker.h"
+#include "settings_panel.h"
+#include "test_support.h"
+#include "thumb_cache.h"
+#include "whole_number_field.h"
 
-namespace krumple::app::testing {
+namespace krumple::app {
 
 // Pickers that answer what the test set, and count how often they were asked.
-class FakePanels final : public Panels {
-public:
-    virtual ~FakePanels() = default;
-    std::vector<std::filesystem::path> chooseFilesToAdd() override {
-        ++addAsked;
-        return filesToAdd;
-    }
-    std::optional<std::filesystem::path> chooseOutputFolder() override {
-        ++folderAsked;
-        return folder;
-    }
+struct FakePanels final : Panels {
+    std::vector<std::filesystem::path> chooseFilesToAdd() override { ++addAsked; return filesToAdd; }
+    std::optional<std::filesystem::path> chooseOutputFolder() override { ++folderAsked; return folder; }
     std::vector<std::filesystem::path> filesToAdd;
     std::optional<std::filesystem::path> folder;
     int addAsked = 0;
@@ -37,27 +41,38 @@ public:
 // scratch folder for pictures.
 class AppFixture {
 public:
-    AppFixture();
-    ~AppFixture();
+    // JPEG: the quickest encoder there is.
+    AppFixture() { store_->setPanels(&panels); store_->setFormat(OutputFormat::jpeg); }
+    ~AppFixture() { executor_.close(); }
 
     Store& store() { return *store_; }
-    const std::filesystem::path& folder() const { return folder_; }
-    FakePanels panels;
-
-    // A small noisy PNG (so encoders have something to squeeze) under the scratch folder.
-    std::filesystem::path writeImage(const std::string& name, int side = 48, QColor tint = QColor(200, 80, 40));
-    std::vector<std::filesystem::path> writeImages(int count, const std::string& stem = "img");
+    const std::filesystem::path& folder() const { return dir_.path(); }
+    std::filesystem::path image(const std::string& name, int width = 24, int height = 16) {
+        test::makePng(dir_ / name, width, height);
+        return dir_ / name;
+    }
+    std::vector<std::filesystem::path> images(int count, int width = 24, int height = 16) {
+        std::vector<std::filesystem::path> paths;
+        for (int i = 1; i <= count; ++i) paths.push_back(image("img" + std::to_string(i) + ".png", width, height));
+        return paths;
+    }
     // Adds and waits until the rows are in. False on a timeout.
-    bool addAndWait(const std::vector<std::filesystem::path>& paths);
-    // Waits until no batch runs. False on a timeout.
-    bool waitForBatchEnd();
+    bool addAndWait(const std::vector<std::filesystem::path>& paths) {
+        auto done = std::make_shared<bool>(false);
+        store_->add(paths, [done](std::size_t) { *done = true; });
+        return QTest::qWaitFor([done] { return *done; }, 20000);
+    }
+    bool waitForBatchEnd() {
+        return QTest::qWaitFor([this] { return !store_->isRunning(); }, 120000);
+    }
+
+    FakePanels panels;
 
 private:
     QObject mainThread_;
-    QtExecutor executor_;
-    std::shared_ptr<Store> store_;
-    QTemporaryDir dir_;
-    std::filesystem::path folder_;
+    QtExecutor executor_{&mainThread_};
+    std::shared_ptr<Store> store_ = std::make_shared<Store>(executor_.executor());
+    test::TempDir dir_;
 };
 
-}  // namespace krumple::app::testing
+}  // namespace krumple::app

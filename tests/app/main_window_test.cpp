@@ -1,56 +1,36 @@
-// The window as a whole: its size limits, the empty state, the right pane's
-// switch between the placeholder and the comparison, the menu command, and
-// dropping files.
+// The window as a whole: the empty state, Add Images, the right pane
+// following the selection, dropping files and folders, and a batch as the
+// settings, the rows and the footer show it.
 
-#include <QAction>
-#include <QFileSystemModel>
-#include <QListView>
-#include <QLabel>
-#include <QMimeData>
-#include <QPushButton>
-#include <QSplitter>
-#include <QStackedWidget>
-#include <QTest>
-
-#include "add_files_dialog.h"
 #include "app_fixture.h"
-#include "compare_seat.h"
-#include "drop_overlay.h"
-#include "drop_target.h"
-#include "empty_state.h"
-#include "file_list.h"
-#include "main_window.h"
-#include "paths.h"
-#include "placeholder_view.h"
-#include "thumb_cache.h"
 
 using namespace krumple;
 using namespace krumple::app;
-using krumple::app::testing::AppFixture;
+using Paths = std::vector<std::filesystem::path>;
 
 namespace {
 
 // Records what the window hands to the comparison view.
-class RecordingSeat final : public CompareSeat {
-public:
+struct RecordingSeat final : CompareSeat {
     QWidget* widget() override { return &view; }
-    void showItem(const ImageItem& item) override { shown.push_back(item); }
+    void showItem(const ImageItem& item) override { shown.push_back(item.id); }
     QWidget view;
-    std::vector<ImageItem> shown;
+    std::vector<ItemId> shown;
 };
 
-QMimeData* fileDrag(const QList<QUrl>& urls) {
-    auto* data = new QMimeData;
-    data->setUrls(urls);
-    return data;
+bool showsText(const QWidget* widget, const QString& text) {
+    return std::ranges::any_of(widget->findChildren<QLabel*>(),
+                               [&](QLabel* l) { return l->text() == text && l->isVisibleTo(widget->window()); });
 }
 
-QStringList labelTexts(const QWidget* widget) {
-    QStringList texts;
-    for (const QLabel* label : widget->findChildren<QLabel*>())
-        if (label->isVisibleTo(widget->window())) texts << label->text();
-    return texts;
-}
+QString qtPath(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
+
+// The window over a fresh store, shown.
+struct Shown : AppFixture {
+    ThumbCache thumbs{1 << 20, 1};
+    MainWindow window{store(), thumbs};
+    Shown() { window.show(); (void)QTest::qWaitForWindowExposed(&window); }
+};
 
 }  // namespace
 
@@ -58,237 +38,164 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void windowAndPanesKeepTheirMinimumSizes();
-    void emptyWindowInvitesToDropAndShowsThePlaceholder();
-    void rightPaneFollowsTheSelection();
-    void addImagesCommandAndButtonOpenTheSamePanel();
-    void fileDragHighlightsAndDropAddsOnce();
-    void dragsWithoutFileUrlsAreRefused();
-    void dropWithNoLocalFileStillAddsOnceWithNothing();
-    void droppedFilesKeepTheirBytes();
-    void addPanelTakesFilesAndFoldersTogether();
-};
+    void emptyWindowInvitesToAddImagesThenShowsTheSelection() {
+        Shown s;
+        FileList* list = s.window.fileList();
+        QVERIFY(list->showsEmptyState());
+        QVERIFY(showsText(list->emptyState(), "Drop images or folders here"));
+        QVERIFY(showsText(list->emptyState(), "PNG, JPEG, HEIC, TIFF, WebP and anything else your system can read"));
+        QCOMPARE(s.window.rightPane()->currentWidget(), s.window.placeholder());
+        QVERIFY(showsText(s.window.placeholder(), "Select a file to compare"));
+        s.window.resize(300, 200);
+        QTRY_VERIFY(s.window.centralWidget()->width() >= 1000 && s.window.centralWidget()->height() >= 620);
 
-void MainWindowTest::windowAndPanesKeepTheirMinimumSizes() {
-    AppFixture fixture;
-    ThumbCache thumbs(1 << 20, 1);
-    MainWindow window(fixture.store(), thumbs);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // The menu command and the empty list's button open the same panel.
+        auto* command = s.window.findChild<QAction*>("addImagesAction");
+        QVERIFY(command);
+        QCOMPARE(command->text(), QString("Add Images\u2026"));
+        QCOMPARE(command->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+        command->trigger();
+        QCOMPARE(s.panels.addAsked, 1);
+        s.panels.filesToAdd = s.images(2);
+        QCOMPARE(list->emptyState()->addButton()->text(), QString("Add Images\u2026"));
+        QTest::mouseClick(list->emptyState()->addButton(), Qt::LeftButton);
+        QCOMPARE(s.panels.addAsked, 2);
+        QTRY_COMPARE(s.store().items().size(), std::size_t{2});
+        QVERIFY(!list->showsEmptyState());
 
-    QCOMPARE(window.splitter()->widget(0)->width(), MainWindow::leftIdealWidth);
-
-    window.resize(300, 200);
-    QTest::qWait(20);
-    QVERIFY(window.centralWidget()->width() >= 1000);
-    QVERIFY(window.centralWidget()->height() >= 620);
-
-    window.resize(1400, 800);
-    QTest::qWait(20);
-    window.splitter()->setSizes({100, 1300});
-    QVERIFY(window.leftPane()->width() >= 460);
-    window.splitter()->setSizes({1300, 100});
-    QVERIFY(window.rightPane()->width() >= 420);
-    QVERIFY(window.leftPane()->width() + window.rightPane()->width() <= window.splitter()->width());
-}
-
-void MainWindowTest::emptyWindowInvitesToDropAndShowsThePlaceholder() {
-    AppFixture fixture;
-    ThumbCache thumbs(1 << 20, 1);
-    MainWindow window(fixture.store(), thumbs);
-    window.show();
-
-    QVERIFY(window.fileList()->showsEmptyState());
-    const QStringList invitation = labelTexts(window.fileList()->emptyState());
-    QVERIFY(invitation.contains("Drop images or folders here"));
-    QVERIFY(invitation.contains("PNG, JPEG, HEIC, TIFF, WebP and anything else your system can read"));
-    QCOMPARE(window.fileList()->emptyState()->addButton()->text(), QString("Add Images\u2026"));
-    QCOMPARE(window.rightPane()->currentWidget(), window.placeholder());
-    QVERIFY(labelTexts(window.placeholder()).contains("Select a file to compare"));
-
-    QVERIFY(fixture.addAndWait({fixture.writeImage("one.png")}));
-    QVERIFY(!window.fileList()->showsEmptyState());
-    QVERIFY(window.fileList()->emptyState()->isHidden() || !window.fileList()->emptyState()->isVisible());
-}
-
-void MainWindowTest::rightPaneFollowsTheSelection() {
-    AppFixture fixture;
-    ThumbCache thumbs(1 << 20, 1);
-    MainWindow window(fixture.store(), thumbs);
-    QVERIFY(fixture.addAndWait(fixture.writeImages(2)));
-    Store& store = fixture.store();
-    const ItemId first = store.items()[0].id;
-    const ItemId second = store.items()[1].id;
-
-    // Without a comparison view a selection leaves the placeholder up.
-    store.setSelection(first);
-    QCOMPARE(window.rightPane()->currentWidget(), window.placeholder());
-
-    auto seat = std::make_unique<RecordingSeat>();
-    RecordingSeat* recorder = seat.get();
-    window.setCompareSeat(std::move(seat));
-    QCOMPARE(window.rightPane()->currentWidget(), &recorder->view);
-    QCOMPARE(recorder->shown.back().id, first);
-
-    // Moving the selection hands the same view the other item.
-    store.setSelection(second);
-    QCOMPARE(window.rightPane()->currentWidget(), &recorder->view);
-    QCOMPARE(recorder->shown.back().id, second);
-
-    // A change of another row is not the comparison's business.
-    const std::size_t handed = recorder->shown.size();
-    store.remove(first);
-    QCOMPARE(recorder->shown.size(), handed);
-
-    store.remove(second);
-    QCOMPARE(window.rightPane()->currentWidget(), window.placeholder());
-}
-
-void MainWindowTest::addImagesCommandAndButtonOpenTheSamePanel() {
-    AppFixture fixture;
-    ThumbCache thumbs(1 << 20, 1);
-    MainWindow window(fixture.store(), thumbs);
-    window.show();
-    auto* command = window.findChild<QAction*>("addImagesAction");
-    QVERIFY(command);
-    QCOMPARE(command->text(), QString("Add Images\u2026"));
-    QCOMPARE(command->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
-
-    command->trigger();
-    QCOMPARE(fixture.panels.addAsked, 1);
-    fixture.panels.filesToAdd = {fixture.writeImage("picked.png")};
-    QTest::mouseClick(window.fileList()->emptyState()->addButton(), Qt::LeftButton);
-    QCOMPARE(fixture.panels.addAsked, 2);
-    QTRY_COMPARE(fixture.store().items().size(), std::size_t{1});
-}
-
-void MainWindowTest::fileDragHighlightsAndDropAddsOnce() {
-    AppFixture fixture;
-    ThumbCache thumbs(1 << 20, 1);
-    MainWindow window(fixture.store(), thumbs);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QWidget* content = window.centralWidget();
-
-    std::vector<std::vector<std::filesystem::path>> drops;
-    connect(window.dropTarget(), &DropTarget::dropped, this,
-            [&drops](const std::vector<std::filesystem::path>& paths) { drops.push_back(paths); });
-
-    const auto a = fixture.writeImage("a.png");
-    const auto b = fixture.writeImage("sub/b.png");
-    std::unique_ptr<QMimeData> data(fileDrag({QUrl::fromLocalFile(QString::fromStdString(a.string())),
-                                              QUrl::fromLocalFile(QString::fromStdString(b.parent_path().string()))}));
-    const QPoint middle = content->rect().center();
-
-    QDragEnterEvent enter(middle, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(content, &enter);
-    QVERIFY(enter.isAccepted());
-    QVERIFY(window.dropOverlay()->isVisible());
-    QCOMPARE(window.dropOverlay()->geometry(), content->rect());
-
-    QDragLeaveEvent leave;
-    QApplication::sendEvent(content, &leave);
-    QVERIFY(!window.dropOverlay()->isVisible());
-
-    QApplication::sendEvent(content, &enter);
-    QDropEvent drop(QPointF(middle), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(content, &drop);
-    QVERIFY(drop.isAccepted());
-    QVERIFY(!window.dropOverlay()->isVisible());
-    QCOMPARE(drops.size(), std::size_t{1});
-    QCOMPARE(drops[0], (std::vector<std::filesystem::path>{a, b.parent_path()}));
-    // The folder is expanded by the store: both pictures arrive.
-    QTRY_COMPARE(fixture.store().items().size(), std::size_t{2});
-}
-
-void MainWindowTest::dragsWithoutFileUrlsAreRefused() {
-    AppFixture fixture;
-    ThumbCache thumbs(1 << 20, 1);
-    MainWindow window(fixture.store(), thumbs);
-    window.show();
-    QWidget* content = window.centralWidget();
-    int drops = 0;
-    connect(window.dropTarget(), &DropTarget::dropped, this, [&drops] { ++drops; });
-
-    QMimeData text;
-    text.setText("/tmp/some/file.png");
-    QMimeData web;
-    web.setUrls({QUrl("https://example.com/picture.png")});
-    QMimeData picture;
-    picture.setImageData(QImage(4, 4, QImage::Format_RGB32));
-    for (QMimeData* data : {&text, &web, &picture}) {
-        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(content, &enter);
-        QVERIFY(!enter.isAccepted());
-        QVERIFY(!window.dropOverlay()->isVisible());
-        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(content, &drop);
+        // The selected item goes to the comparison, the same view every time.
+        const ItemId first = s.store().items()[0].id;
+        const ItemId second = s.store().items()[1].id;
+        s.store().setSelection(first);
+        auto seat = std::make_unique<RecordingSeat>();
+        RecordingSeat* recorder = seat.get();
+        s.window.setCompareSeat(std::move(seat));
+        QCOMPARE(s.window.rightPane()->currentWidget(), &recorder->view);
+        s.store().setSelection(second);
+        QCOMPARE(recorder->shown, (std::vector<ItemId>{first, second}));
+        s.store().remove(second);
+        QCOMPARE(s.window.rightPane()->currentWidget(), s.window.placeholder());
     }
-    QCOMPARE(drops, 0);
-}
 
-void MainWindowTest::dropWithNoLocalFileStillAddsOnceWithNothing() {
-    AppFixture fixture;
-    ThumbCache thumbs(1 << 20, 1);
-    MainWindow window(fixture.store(), thumbs);
-    window.show();
-    std::vector<std::vector<std::filesystem::path>> drops;
-    connect(window.dropTarget(), &DropTarget::dropped, this,
-            [&drops](const std::vector<std::filesystem::path>& paths) { drops.push_back(paths); });
+    void fileDragHighlightsAndDropAddsOnce() {
+        Shown s;
+        QWidget* content = s.window.centralWidget();
+        QWidget* overlay = s.window.dropOverlay();
+        Paths dropped;
+        connect(s.window.dropTarget(), &DropTarget::dropped, this,
+                [&dropped](const Paths& paths) { dropped.insert(dropped.end(), paths.begin(), paths.end()); });
+        auto drag = [&](QMimeData& data, bool drop) {
+            QDragEnterEvent enter(content->rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(content, &enter);
+            const bool accepted = enter.isAccepted() && overlay->isVisible();
+            QDropEvent event(content->rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QDragLeaveEvent leave;
+            QApplication::sendEvent(content, drop ? static_cast<QEvent*>(&event) : &leave);
+            return accepted && !overlay->isVisible();
+        };
+        QMimeData web;  // links, but to no file
+        web.setUrls({QUrl("https://example.com/picture.png")});
+        QVERIFY(!drag(web, true));
 
-    // A file URL of another machine: offered as a file, but nothing readable here.
-    QMimeData data;
-    data.setData("text/uri-list", "file://otherhost/share/a.png\r\n");
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(window.centralWidget(), &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(window.centralWidget(), &drop);
-    QCOMPARE(drops.size(), std::size_t{1});
-    QVERIFY(drops[0].empty());
-}
+        // A name that isn't UTF-8 keeps its bytes.
+        const auto file = s.folder() / "caf\xC3\xA9 a\xFF.png";
+        std::filesystem::copy_file(s.image("a.png"), file);
+        const auto folder = s.image("sub/b.png").parent_path();
+        QMimeData files;
+        files.setData("text/uri-list", ("# a comment\r\n" + fileUri(file) + "\r\n" + fileUri(folder)).toUtf8());
+        QVERIFY(drag(files, false));
+        QVERIFY(dropped.empty());
+        QVERIFY(drag(files, true));
+        QCOMPARE(overlay->geometry(), content->rect());
+        QCOMPARE(dropped, (Paths{file, folder}));
+        // The folder is expanded by the store: both pictures arrive.
+        QTRY_COMPARE(s.store().items().size(), std::size_t{2});
+    }
 
-void MainWindowTest::droppedFilesKeepTheirBytes() {
-    QMimeData data;
-    data.setData("text/uri-list",
-                 "# a comment\r\n"
-                 "file:///tmp/caf%C3%A9/a%FFb.png\r\n"
-                 "file://localhost/tmp/two%20words.jpg\r\n"
-                 "https://example.com/x.png\r\n");
-    const auto files = droppedFiles(data);
-    QVERIFY(files.has_value());
-    QCOMPARE(files->size(), std::size_t{2});
-    QCOMPARE((*files)[0].native(), std::string("/tmp/caf\xC3\xA9/a\xFF" "b.png"));
-    QCOMPARE((*files)[1].native(), std::string("/tmp/two words.jpg"));
-    // Shown in the file manager under the very same name.
-    QCOMPARE(fileUri((*files)[0]), QString("file:///tmp/caf%C3%A9/a%FFb.png"));
-}
+    void batchAsTheWindowShowsIt_data() {
+        QTest::addColumn<int>("vanished");  // of five sources, from the last, after being listed
+        QTest::addColumn<QString>("converted");
+        QTest::newRow("some fail") << 2 << "3 of 5 converted";
+        QTest::newRow("all fail") << 5 << "";
+    }
 
-void MainWindowTest::addPanelTakesFilesAndFoldersTogether() {
-    AppFixture fixture;
-    const auto file = fixture.writeImage("pick/one.png");
-    const auto folder = fixture.writeImage("pick/album/two.png").parent_path();
-    AddFilesDialog dialog;
-    QCOMPARE(dialog.labelText(QFileDialog::Accept), QString("Add"));
-    dialog.setDirectory(QString::fromStdString(file.parent_path().string()));
-    dialog.show();
+    void batchAsTheWindowShowsIt() {
+        QFETCH(int, vanished);
+        QFETCH(QString, converted);
+        Shown s;
+        Store& store = s.store();
+        store.setProcessorCount([] { return 1; });
+        store.setLimitWidth(true);  // so that every setting can be used
+        const auto paths = s.images(5);
+        QVERIFY(s.addAndWait(paths));
+        for (int i = 0; i < vanished; ++i) std::filesystem::remove(paths[std::size_t(4 - i)]);
+        FooterBar* footer = s.window.footer();
+        FileListModel* rows = s.window.fileList()->model();
+        QCOMPARE(rows->index(0).data().toString(), QString("img1.png"));
+        const QString before = footer->headline()->text();
+        const auto settings = s.window.settingsPanel()->findChildren<QWidget*>();
+        // Clear, Convert, Cancel and the progress bar shown; any and every setting enabled.
+        const auto state = [&] {
+            return std::vector<bool>{footer->clearButton()->isVisible(), footer->convertButton()->isVisible(),
+                                     footer->cancelButton()->isVisible(), footer->progress()->isVisible(),
+                                     std::ranges::any_of(settings, &QWidget::isEnabled),
+                                     std::ranges::all_of(settings, &QWidget::isEnabled)};
+        };
+        int resets = 0;
+        std::vector<int> spans, values;
+        const auto status = [&](int row) { return rowStatus(*rows->item(row), QPalette()).text; };
+        std::vector<QString> firstRow;  // row 0's status text at each repaint
+        connect(rows, &QAbstractItemModel::modelReset, this, [&resets] { ++resets; });
+        connect(rows, &QAbstractItemModel::dataChanged, this, [&](const QModelIndex& from, const QModelIndex& to) {
+            spans.push_back(to.row() - from.row() + 1);
+            if (from.row() == 0) firstRow.push_back(status(0));
+        });
+        connect(footer->progress(), &QProgressBar::valueChanged, this, [&values](int v) { values.push_back(v); });
 
-    auto* view = dialog.findChild<QListView*>("listView");
-    QVERIFY(view);
-    QCOMPARE(view->selectionMode(), QAbstractItemView::ExtendedSelection);
-    auto* files = dialog.findChild<QFileSystemModel*>();
-    QVERIFY(files);
-    QTRY_VERIFY(files->index(QString::fromStdString(file.string())).isValid() &&
-                files->index(QString::fromStdString(folder.string())).isValid());
-    for (const auto& path : {file, folder})
-        view->selectionModel()->select(files->index(QString::fromStdString(path.string())),
-                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    dialog.accept();
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QStringList chosen = dialog.chosen();
-    chosen.sort();
-    QCOMPARE(chosen, (QStringList{QString::fromStdString(folder.string()), QString::fromStdString(file.string())}));
-}
+        QTest::mouseClick(footer->convertButton(), Qt::LeftButton);
+        QCOMPARE(state(), (std::vector<bool>{false, false, true, true, false, false}));
+        QCOMPARE(footer->progress()->maximum(), 5);
+        QVERIFY(s.waitForBatchEnd());
+        QCOMPARE(state(), (std::vector<bool>{true, true, false, false, true, true}));
+        QCOMPARE(values, (std::vector<int>{1, 2, 3, 4, 5}));
+        // The start queues every row at once; after that each start and each result is one row.
+        QCOMPARE(resets, 0);
+        QCOMPARE(spans.front(), 5);
+        QVERIFY(std::all_of(spans.begin() + 1, spans.end(), [](int span) { return span == 1; }));
+        QCOMPARE(firstRow, (std::vector<QString>{"Waiting", "Converting\u2026", status(0)}));
+        QCOMPARE(status(4), QString("Can't read this image"));
+
+        // The saving compares the converted files with their own sources, not the whole list.
+        std::int64_t sources = 0;
+        for (const ImageItem& item : store.doneItems()) sources += item.originalSize;
+        const QString total = "Total: " + QString::fromStdString(Fmt::savings(sources, store.doneOutputs()));
+        QCOMPARE(footer->headline()->text(), vanished < 5 ? total : before);
+        QCOMPARE(footer->convertedLine()->text(), converted);
+        QCOMPARE(footer->convertedLine()->isVisible(), !converted.isEmpty());
+    }
+
+    void addPanelTakesFilesAndFoldersTogether() {
+        AppFixture fixture;
+        const auto file = fixture.image("pick/one.png");
+        const auto folder = fixture.image("pick/album/two.png").parent_path();
+        AddFilesDialog dialog;
+        QCOMPARE(dialog.labelText(QFileDialog::Accept), QString("Add"));
+        dialog.setDirectory(qtPath(file.parent_path()));
+        dialog.show();
+        auto* view = dialog.findChild<QListView*>("listView");
+        auto* files = dialog.findChild<QFileSystemModel*>();
+        QVERIFY(view && files);
+        QCOMPARE(view->selectionMode(), QAbstractItemView::ExtendedSelection);
+        QTRY_VERIFY(files->index(qtPath(file)).isValid() && files->index(qtPath(folder)).isValid());
+        for (const auto& path : {file, folder})
+            view->selectionModel()->select(files->index(qtPath(path)),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        dialog.accept();
+        QStringList chosen = dialog.chosen();
+        chosen.sort();
+        QCOMPARE(chosen, (QStringList{qtPath(folder), qtPath(file)}));
+    }
+};
 
 QTEST_MAIN(MainWindowTest)
 #include "main_window_test.moc"
