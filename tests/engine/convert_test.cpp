@@ -117,12 +117,6 @@ fs::path saved(const vips::VImage& image, const fs::path& file, std::string_view
 INSTANTIATE_TEST_SUITE_P(
     Formats, ReadableSource,
     ::testing::Values(
-        SourceKind{"png_16_bit",
-                   [](auto& folder, auto& image) {
-                       return saved((image.cast(VIPS_FORMAT_USHORT) * 257).cast(VIPS_FORMAT_USHORT).copy(
-                                        vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16)),
-                                    folder / "deep.png");
-                   }},
         // Two frames; only the first may come out.
         SourceKind{"gif_first_frame",
                    [](auto& folder, auto& image) {

@@ -26,8 +26,7 @@ std::string encoded(const vips::VImage& image, const char* suffix) {
 
 TEST(Failures, EachHasItsTextAndLeavesNothingBehind) {
     TempDir dir;
-    // libvips would read these by their names; only image formats are let in.
-    writeText(dir / "data.csv", "1,2,3\n4,5,6\n7,8,9\n");
+    // A data format libvips reads; only image formats are let in.
     writeText(dir / "matrix.mat", "3 3\n1 2 3\n4 5 6\n7 8 9\n");
     // Starts like a float PNM without a size, which the loader would read as 1 x 1.
     writeText(dir / "noise.bin", std::string("Pf\x9c\x03\xfe\x11garbage\x00\x7f", 15));
@@ -40,10 +39,10 @@ TEST(Failures, EachHasItsTextAndLeavesNothingBehind) {
     const std::string ppm = readFile(dir / "whole.ppm");
     writeText(dir / "cut.ppm", ppm.substr(0, ppm.size() * 9 / 10));
     fs::copy_file(fs::path(KRUMPLE_FUZZ_REGRESSIONS) / "ascii-ppm-claims-86x25589", dir / "claims.ppm");
-    // Decompression bombs, and the same forgery with a sane size.
-    writeText(dir / "bomb.png", pngClaiming(encoded(solid(8, 8, {90, 90, 90}), ".png"), 100'000, 100'000));
-    writeText(dir / "bomb.jpg", jpegClaiming(encoded(solid(16, 16, {90, 90, 90}), ".jpg"), 65'000, 65'000));
-    writeText(dir / "sane.png", pngClaiming(encoded(solid(8, 8, {90, 90, 90}), ".png"), 8, 8));
+    // A decompression bomb, and the same forgery with a sane size.
+    const std::string small = encoded(solid(16, 16, {90, 90, 90}), ".jpg");
+    writeText(dir / "bomb.jpg", jpegClaiming(small, 65'000, 65'000));
+    writeText(dir / "sane.jpg", jpegClaiming(small, 16, 16));
     // Wider than WebP can hold: the encoder itself fails.
     save(solid(16500, 4, {10, 120, 200}), dir / "wide.png");
 
@@ -56,17 +55,14 @@ TEST(Failures, EachHasItsTextAndLeavesNothingBehind) {
     };
     const std::string_view unreadable = "Can't read this image", undecodable = "Couldn't decode the image";
     std::vector<Case> cases = {
-        {"data.csv", OutputFormat::png, {}, unreadable, false},
         {"matrix.mat", OutputFormat::png, {}, unreadable, false},
         {"noise.bin", OutputFormat::png, {}, unreadable, false},
         {"cut.ppm", OutputFormat::jpeg, {}, undecodable, false},
         {"claims.ppm", OutputFormat::jpeg, {}, undecodable, false},
         {"whole.ppm", OutputFormat::jpeg, {}, "done", true},
-        {"bomb.png", OutputFormat::jpeg, {}, undecodable, false},
-        {"bomb.png", OutputFormat::png, 200, undecodable, false},
         {"bomb.jpg", OutputFormat::jpeg, {}, undecodable, false},
         {"bomb.jpg", OutputFormat::png, 200, undecodable, false},
-        {"sane.png", OutputFormat::jpeg, {}, "done", true},
+        {"sane.jpg", OutputFormat::png, {}, "done", true},
         {"wide.png", OutputFormat::webp, {}, "Couldn't write the output", true},
     };
     // The decoder fails while the encoder pulls the pixels, in every format.

@@ -143,7 +143,8 @@ INSTANTIATE_TEST_SUITE_P(
         ColourSource{"cmyk", "cmyk.jpg", "Q=95",
                      [] { return patches().icc_transform("cmyk", VImage::option()->set("input_profile", "srgb")); },
                      false, 5},
-        ColourSource{"grey", "grey.png", "", [] { return patches().colourspace(VIPS_INTERPRETATION_B_W); }, false, 3}),
+        ColourSource{"grey_16_bit", "grey.png", "",
+                     [] { return patches().colourspace(VIPS_INTERPRETATION_GREY16); }, false, 3}),
     [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
