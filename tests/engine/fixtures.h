@@ -5,6 +5,7 @@
 // avifdec, ImageMagick) and by exiftool.
 
 #include <filesystem>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
