@@ -5,57 +5,74 @@
 // the hardening summary.
 
 #include <cstdint>
-#include <filesystem>
 #include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include <vips/vips8>
+
+#include "test_support.h"
+
 namespace krumple::test {
 
-namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
 
 // Adds `n` to a count of the summary ("inputs", "faults", "checked",
 // "damaged"); appended to the file named by KRUMPLE_LEDGER, when set.
 void tally(std::string_view what, std::int64_t n = 1);
 
+// Three bands of noise: every codec writes real entropy-coded data, and a
+// lossless output is about 3 bytes a pixel.
+vips::VImage noise(int width, int height);
+
 // The bytes of every regular file under a folder, to prove none changed.
 class FolderSnapshot {
 public:
     explicit FolderSnapshot(const fs::path& root);
-    // Files changed, emptied or gone since the snapshot; tallies them as
-    // "damaged" and the rest as "checked".
+    // Files changed, emptied or gone since; tallied as "damaged", the rest as "checked".
     std::vector<fs::path> damaged() const;
-    std::size_t size() const { return files_.size(); }
 
 private:
     std::map<fs::path, std::string> files_;
 };
 
-// The writer's temporary files anywhere under `root`.
-std::vector<fs::path> temporaries(const fs::path& root);
-
-// Files among `outputs` that exist but don't decode completely.
-std::vector<fs::path> brokenFiles(const std::vector<fs::path>& outputs);
-
 // Regular files under `root`, hidden ones included.
 std::vector<fs::path> filesUnder(const fs::path& root);
 
+// Files among `outputs` that are missing or don't decode completely.
+std::vector<fs::path> brokenFiles(const std::vector<fs::path>& outputs);
+
+// The files under `folder` are exactly `outputs`, each whole: no temporary
+// or stray file is left.
+void expectExactly(const fs::path& folder, std::vector<fs::path> outputs);
+
 // A tmpfs mounted for the test and unmounted afterwards. Needs root and
-// permission to mount; `mounted()` says whether that worked.
+// permission to mount; `why` says why not, empty when mounted.
 class ScratchMount {
 public:
     ScratchMount(const fs::path& at, std::int64_t bytes, bool readOnly = false);
     ~ScratchMount();
     ScratchMount(const ScratchMount&) = delete;
     ScratchMount& operator=(const ScratchMount&) = delete;
-    bool mounted() const { return mounted_; }
-    std::string why() const { return why_; }
+    std::string why;
 
 private:
     fs::path at_;
-    bool mounted_ = false;
-    std::string why_;
+};
+
+// A store converting sources into an output folder.
+class Batch : public StoreTest {
+protected:
+    fs::path src = dir / "src";
+    fs::path out = dir / "out";
+
+    // `n` noise pictures of `side` pixels in `src`, added in name order.
+    void addSources(int n, int side);
+    // Without `wait`, returns as soon as the batch has started.
+    void convertInto(const fs::path& folder, OutputFormat format = OutputFormat::jpeg, bool wait = true);
+    Strings outcomes() const;              // per item: its failure text, or "pending", "converting" or "done"
+    std::vector<fs::path> outputs() const;  // of the items done
 };
 
 }  // namespace krumple::test

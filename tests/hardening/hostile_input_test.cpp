@@ -2,194 +2,194 @@
 // text, memory stays bounded, and the good files in the same batch convert.
 
 #include <glib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <map>
-#include <optional>
-#include <string>
-#include <vector>
-
-#include <vips/vips8>
+#include <random>
+#include <sstream>
 
 #include "child_process.h"
+#include "forged_headers.h"
 #include "harness.h"
-#include "hostile_files.h"
-#include "test_support.h"
 
 namespace krumple::test {
 namespace {
 
-using Strings = std::vector<std::string>;
+using HostileInput = Batch;
 
-// One string field of a JSON result line, unescaped; nullopt when absent.
-std::optional<std::string> jsonField(const std::string& line, const std::string& key) {
-    const std::string open = "\"" + key + "\":\"";
-    auto at = line.find(open);
-    if (at == std::string::npos) return std::nullopt;
-    std::string value;
-    for (at += open.size(); at < line.size() && line[at] != '"'; ++at) {
-        if (line[at] == '\\' && at + 1 < line.size()) ++at;
-        value += line[at];
-    }
-    return value;
-}
-
-// Runs the command line; as `nobody` when asked and running as root.
-RunResult runCliLimited(const Strings& args, const fs::path& folder, bool asNobody = false) {
-    Strings wrapped;
-    std::string program = KRUMPLE_CLI_PATH;
+// Runs the command line; as `nobody` when asked.
+RunResult runCliLimited(Strings args, const fs::path& folder, bool asNobody = false) {
+    Strings prefix;
 #ifndef KRUMPLE_SANITIZED
     // An address-space cap turns a runaway allocation into a failed one.
-    wrapped = {"--as=4294967296", "--", program};
-    program = "/usr/bin/prlimit";
+    prefix = {"/usr/bin/prlimit", "--as=4294967296", "--"};
 #endif
-    if (asNobody) {
-        Strings user{"--reuid=65534", "--regid=65534", "--clear-groups", wrapped.empty() ? program : "/usr/bin/prlimit"};
-        user.insert(user.end(), wrapped.begin(), wrapped.end());
-        wrapped = std::move(user);
-        program = "/usr/bin/setpriv";
-    }
-    wrapped.insert(wrapped.end(), args.begin(), args.end());
-    ChildProcess child(program, wrapped, folder.string());
-    const int status = child.wait();
-    return {status, child.out, child.err};
+    if (asNobody) prefix.insert(prefix.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    prefix.push_back(KRUMPLE_CLI_PATH);
+    args.insert(args.begin(), prefix.begin() + 1, prefix.end());
+    ChildProcess child(prefix.front(), args, folder.string());
+    return {child.wait(), child.out, child.err};  // in order: the streams are read by then
 }
 
-TEST(HostileInput, DamagedForgedAndUnusualFilesInOneBatch) {
-    TempDir dir;
-    const std::vector<HostileFile> files = makeHostileFiles(dir / "in", 7);
-    const FolderSnapshot before(dir / "in");
+struct HostileFile {
+    fs::path path;
+    Strings allowed;  // the refusal texts allowed; none for pictures that must convert
+    int width = 0, height = 0;  // upright size a converted output must have
+};
+
+const Strings unreadable{"Can't read this image"};
+const Strings refused{"Can't read this image", "Couldn't decode the image"};
+
+// Real files of every readable kind, damaged: empty, cut short, random,
+// a signature then noise, lying about their size; and valid but unusual ones.
+std::vector<HostileFile> makeHostileFiles(const fs::path& folder) {
+    std::vector<HostileFile> files;
+    fs::create_directories(folder);
+    std::mt19937 random(7);
+    const auto randomBytes = [&](std::size_t n) {
+        std::string b(n, '\0');
+        std::ranges::generate(b, [&] { return static_cast<char>(random() & 0xFF); });
+        return b;
+    };
+    const auto add = [&](const std::string& name, const std::string& bytes, const Strings& allowed) {
+        writeText(folder / name, bytes);
+        files.push_back({folder / name, allowed});
+    };
+    const auto save = [&](const std::string& name, const vips::VImage& image, const std::string& options = "") {
+        image.write_to_file(((folder / name).string() + options).c_str());
+        files.push_back({folder / name, {}, image.width(), image.height()});
+        return readFile(folder / name);
+    };
+    using Forge = std::string (*)(std::string);
+    struct Kind { std::string ext, options; Forge forge; };
+    const Kind kinds[] = {
+        {"jpg", "[Q=85]", [](std::string b) { return jpegClaiming(std::move(b), 0xFFFF, 0xFFFF); }},
+        {"png", "", [](std::string b) { return pngClaiming(std::move(b), 0x7FFFFFFF, 0x7FFFFFFF); }},
+        {"webp", "[Q=80]", [](std::string b) { return webpClaiming(std::move(b), 16383, 16383); }},
+        {"heic", "[Q=50]", [](std::string b) { return heicClaiming(std::move(b), 0x7FFFFFFF, 0x7FFFFFFF); }},
+        {"tif", "", [](std::string b) { return tiffClaiming(std::move(b), 0x7FFFFFFF, 0x7FFFFFFF); }},
+        {"avif", "[Q=50]", [](std::string b) { return heicClaiming(std::move(b), 0x7FFFFFFF, 0x7FFFFFFF); }},
+        {"jxl", "[Q=80]", nullptr}};
+    const vips::VImage base = noise(256, 192);
+    for (const auto& [ext, options, forge] : kinds) {
+        const auto name = [&ext](const std::string& what) { return what + "-" + ext + "." + ext; };
+        const std::string bytes = save(name("whole"), base, options);
+        add(name("empty"), "", unreadable);
+        for (const std::size_t percent : {10u, 50u, 90u})
+            add(name("cut" + std::to_string(percent)), bytes.substr(0, bytes.size() * percent / 100), refused);
+        add(name("random"), randomBytes(4096), unreadable);
+        add(name("noise"), bytes.substr(0, 16) + randomBytes(4096), refused);
+        if (forge) add(name("huge"), forge(bytes), refused);
+    }
+    const vips::VImage deep = base.cast(VIPS_FORMAT_USHORT) * 257;
+    save("deep16-png.png", deep);
+    save("deep16-tif.tif", deep.copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16)));
+    save("cmyk.jpg", base.bandjoin(base[0]).copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_CMYK)));
+    save("gray.jpg", base[1]);
+    save("palette.png", base, "[palette,colours=16]");
+    save("alpha.png", base.bandjoin(base[0]));
+    save("gray-alpha.png", base[1].bandjoin(base[0]));
+    return files;
+}
+
+TEST_F(HostileInput, DamagedForgedAndUnusualFilesInOneBatch) {
+    const std::vector<HostileFile> files = makeHostileFiles(src);
+    const FolderSnapshot before(src);
     tally("inputs", static_cast<std::int64_t>(files.size()));
 
-    Strings args{"--json", "--format", "webp", "--out", (dir / "out").string()};
+    Strings args{"--format", "webp", "--out", out.string()};
     for (const auto& f : files) args.push_back(f.path.string());
-    fs::create_directories(dir / "out");
     const RunResult run = runCliLimited(args, dir.path());
     EXPECT_EQ(run.status, 1) << "some files fail, none crashes\n" << run.err.substr(0, 2000);
+    std::map<std::string, std::string> said;  // from "source: outcome" lines
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);)
+        if (const auto colon = line.find(": "); colon != std::string::npos) said[line.substr(0, colon)] = line.substr(colon + 2);
 
-    std::map<std::string, std::string> outcome, output;
-    for (std::size_t at = 0, end; (end = run.out.find('\n', at)) != std::string::npos; at = end + 1) {
-        const std::string line = run.out.substr(at, end - at);
-        const auto source = jsonField(line, "source");
-        if (!source) continue;
-        outcome[*source] = jsonField(line, "error").value_or(jsonField(line, "status").value_or("?"));
-        if (const auto out = jsonField(line, "output")) output[*source] = *out;
-    }
     std::vector<fs::path> outputs;
     for (const auto& f : files) {
-        const std::string& got = outcome[f.path.string()];
-        EXPECT_NE(std::find(f.allowed.begin(), f.allowed.end(), got), f.allowed.end())
-            << f.path.filename() << " ended as \"" << got << "\"";
-        if (got != "done") continue;
-        outputs.emplace_back(output[f.path.string()]);
+        SCOPED_TRACE(f.path.filename().string() + " ended as \"" + said[f.path.string()] + "\"");
+        if (!f.allowed.empty()) {
+            EXPECT_NE(std::ranges::find(f.allowed, said[f.path.string()]), f.allowed.end());
+            continue;
+        }
+        outputs.push_back(out / f.path.filename().replace_extension(".webp"));
+        ASSERT_TRUE(fs::exists(outputs.back()));
         const vips::VImage image = vips::VImage::new_from_file(outputs.back().c_str());
-        EXPECT_EQ(std::pair(image.width(), image.height()), std::pair(f.width, f.height)) << f.path.filename();
+        EXPECT_EQ(std::pair(image.width(), image.height()), std::pair(f.width, f.height));
     }
-    EXPECT_EQ(brokenFiles(outputs), std::vector<fs::path>{});
-    EXPECT_EQ(filesUnder(dir / "out").size(), outputs.size());
+    expectExactly(out, outputs);
     EXPECT_EQ(before.damaged(), std::vector<fs::path>{});
 }
 
 bool validUtf8(const std::string& s) { return g_utf8_validate(s.data(), static_cast<gssize>(s.size()), nullptr); }
 
-TEST_F(StoreTest, AwkwardNamesConvertNextToTheirSources) {
+TEST_F(HostileInput, AwkwardNamesDeepLoopedAndCrowdedFolders) {
     const std::string longName(251, 'n');
-    std::string longUtf8;
-    for (int i = 0; i < 125; ++i) longUtf8 += "\xc3\xa9";  // é: a cut must not split it
+    std::string longUtf8 = "n";
+    for (int i = 0; i < 125; ++i) longUtf8 += "\xc3\xa9";  // é, the last one across the cut: it must not split
     const Strings names{"bad\xff\xfe name.png", "two\nlines.png", longName + ".png", longName.substr(1) + "m.png",
                         longUtf8 + ".png"};
-    for (const auto& name : names) makePng(dir / "in" / name);
-    const FolderSnapshot before(dir / "in");
-    tally("inputs", static_cast<std::int64_t>(names.size()));
-
-    ASSERT_EQ(addAndWait({dir / "in"}), names.size());
-    store->setFormat(OutputFormat::webp);  // a longer extension than the sources'
-    store->startConversion();
-    finishBatch();
-
-    std::vector<fs::path> outputs;
-    for (const auto& it : store->items()) {
-        SCOPED_TRACE(it.url.filename().string());
-        ASSERT_EQ(it.status.kind(), ItemStatus::done) << it.status.message();
-        const fs::path out = it.outputURL.value();
-        EXPECT_EQ(out.parent_path(), it.url.parent_path());
-        EXPECT_EQ(out.extension(), ".webp");
-        EXPECT_LE(out.filename().native().size(), 255u);
-        EXPECT_TRUE(!validUtf8(it.url.filename().native()) || validUtf8(out.filename().native()));
-        outputs.push_back(out);
-    }
-    // The two long names shorten to one stem: the second takes a suffixed name.
-    EXPECT_EQ(filesUnder(dir / "in").size(), 2 * names.size());
-    EXPECT_EQ(brokenFiles(outputs), std::vector<fs::path>{});
-    EXPECT_EQ(before.damaged(), std::vector<fs::path>{});
-}
-
-TEST_F(StoreTest, DeepLoopedAndCrowdedFolders) {
+    for (const auto& name : names) makePng(dir / "names" / name);
     fs::path deep = dir / "deep";
     for (int level = 0; level < 50; ++level) deep /= "d" + std::to_string(level);
     makePng(deep / "bottom.png");
-    fs::create_directories(dir / "loop" / "inner");
     makePng(dir / "loop" / "inner" / "once.png");
     fs::create_directory_symlink("..", dir / "loop" / "inner" / "up");
     fs::create_directory_symlink(dir / "loop", dir / "loop" / "inner" / "again");
     // A crowd: one small picture under 10,000 names.
-    makePng(dir / "seed.png", 8, 8);
-    const std::string one = readFile(dir / "seed.png");
-    for (int i = 0; i < 10000; ++i) writeText(dir / "crowd" / ("c" + std::to_string(i) + ".png"), one);
-    fs::remove(dir / "seed.png");
-    tally("inputs", 10002);
+    makePng(dir / "crowd" / "c0.png", 8, 8);
+    const std::string one = readFile(dir / "crowd" / "c0.png");
+    for (int i = 1; i < 10000; ++i) writeText(dir / "crowd" / ("c" + std::to_string(i) + ".png"), one);
     const FolderSnapshot before(dir.path());
+    const std::size_t count = names.size() + 10002;
+    tally("inputs", static_cast<std::int64_t>(count));
 
-    ASSERT_EQ(addAndWait({dir / "deep", dir / "loop", dir / "crowd"}), 10002u);
-    EXPECT_EQ(at(0).url.filename(), "bottom.png");
-    EXPECT_EQ(at(1).url.filename(), "once.png");
-    EXPECT_EQ(at(2).url.filename(), "c0.png");
-    EXPECT_EQ(at(10001).url.filename(), "c9999.png");  // natural order
-
-    store->setFormat(OutputFormat::jpeg);
-    store->setOutputFolder(dir / "out");
-    store->setOutputMode(OutputMode::folder);
-    fs::create_directories(dir / "out");
+    ASSERT_EQ(addAndWait({dir / "names", dir / "deep", dir / "loop", dir / "crowd"}), count);
+    EXPECT_EQ(at(5).url.filename(), "bottom.png");
+    EXPECT_EQ(at(6).url.filename(), "once.png");
+    // Natural order: c2 before c10.
+    for (std::size_t i = 0; i < 10000; ++i) EXPECT_EQ(at(7 + i).url.filename(), "c" + std::to_string(i) + ".png");
+    store->setFormat(OutputFormat::webp);  // a longer extension than the sources'
     store->startConversion();
     finishBatch();
-    std::int64_t done = 0;
-    for (const auto& it : store->items()) done += it.status.kind() == ItemStatus::done ? 1 : 0;
-    EXPECT_EQ(done, 10002);
-    EXPECT_EQ(filesUnder(dir / "out").size(), 10002u);
-    EXPECT_EQ(brokenFiles({dir / "out" / "bottom.jpg", dir / "out" / "c9999.jpg"}), std::vector<fs::path>{});
+    for (const auto& it : store->items()) {
+        ASSERT_EQ(it.status.kind(), ItemStatus::done) << it.url << ": " << it.status.message();
+        const fs::path output = it.outputURL.value();
+        EXPECT_EQ(output.parent_path(), it.url.parent_path()) << it.url;
+        EXPECT_EQ(output.extension(), ".webp") << it.url;
+        EXPECT_LE(output.filename().native().size(), 255u) << it.url;
+        EXPECT_TRUE(!validUtf8(it.url.filename().native()) || validUtf8(output.filename().native())) << it.url;
+    }
+    // The two long names shorten to one stem: the second takes a suffixed name.
+    EXPECT_EQ(filesUnder(dir.path()).size(), 2 * count);
+    EXPECT_EQ(brokenFiles(outputs()), std::vector<fs::path>{});
     EXPECT_EQ(before.damaged(), std::vector<fs::path>{});
 }
 
-TEST(HostileInput, FilesWithoutReadPermission) {
-    TempDir dir;
-    const bool root = ::geteuid() == 0;
+TEST_F(HostileInput, FilesWithoutReadPermission) {
     // Root reads everything: the command line then runs as nobody.
-    if (root) {
-        fs::permissions(dir.path(), fs::perms::all);
-        if (runCliLimited({"--version"}, dir.path(), true).status != 0)
-            GTEST_SKIP() << "the command line can't run as nobody from this build folder";
-    }
-    makePng(dir / "in" / "readable.png");
-    makePng(dir / "in" / "locked.png");
-    makePng(dir / "in" / "closed" / "inside.png");
-    fs::permissions(dir / "in", fs::perms::all);
-    fs::permissions(dir / "in" / "locked.png", fs::perms::none);
-    fs::permissions(dir / "in" / "closed", fs::perms::none);
-    fs::create_directories(dir / "out");
-    fs::permissions(dir / "out", fs::perms::all);
-    const FolderSnapshot before(dir / "in");
+    const bool root = ::geteuid() == 0;
+    fs::permissions(dir.path(), fs::perms::all);
+    if (root && runCliLimited({"--version"}, dir.path(), true).status != 0)
+        GTEST_SKIP() << "the command line can't run as nobody from this build folder";
+    const fs::path in = dir / "in";
+    makePng(in / "readable.png");
+    makePng(in / "locked.png");
+    makePng(in / "closed" / "inside.png");
+    const FolderSnapshot before(in);
+    fs::permissions(in / "locked.png", fs::perms::none);
+    fs::permissions(in / "closed", fs::perms::none);
     tally("inputs", 3);
 
-    const fs::path in = dir / "in";
-    const RunResult run = runCliLimited({"--format", "jpeg", "--out", (dir / "out").string(), (in / "locked.png").string(),
-                                         in.string()},
-                                        dir.path(), root);
+    const RunResult run = runCliLimited(
+        {"--format", "jpeg", "--out", out.string(), (in / "locked.png").string(), in.string()}, dir.path(), root);
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_NE(run.out.find((in / "locked.png").string() + ": Can't read this image"), std::string::npos) << run.out;
-    EXPECT_EQ(filesUnder(dir / "out"), std::vector<fs::path>{dir / "out" / "readable.jpg"});
-    fs::permissions(dir / "in" / "closed", fs::perms::owner_all);
-    fs::permissions(dir / "in" / "locked.png", fs::perms::owner_read | fs::perms::owner_write);
+    expectExactly(out, {out / "readable.jpg"});
+    fs::permissions(in / "closed", fs::perms::owner_all);
+    fs::permissions(in / "locked.png", fs::perms::owner_read);
     EXPECT_EQ(before.damaged(), std::vector<fs::path>{});
 }
 
