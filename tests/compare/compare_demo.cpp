@@ -4,16 +4,11 @@
 // With X and Y (fractions of the original's image), the pointer is moved
 // there once both images are shown.
 
-#include <filesystem>
-#include <optional>
-
 #include <QApplication>
 #include <QCursor>
 #include <QTimer>
 
-#include "compare_pane.h"
-#include "compare_view.h"
-#include "image_area.h"
+#include "compare_fixture.h"
 
 using namespace krumple;
 
@@ -21,33 +16,27 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 3) return 2;
-
-    ImageItem item;
-    item.id = ItemId::random();
-    item.url = args[1].toStdString();
-    item.originalSize = std::int64_t(std::filesystem::file_size(item.url));
-    item.status = ItemStatus::done;
-    item.outputURL = args[2].toStdString();
-    item.outputSize = std::int64_t(std::filesystem::file_size(*item.outputURL));
-    item.revision = 1;
+    ImageItem shown = item(args[1].toStdString(), args[2].toStdString());
+    shown.originalSize = std::int64_t(std::filesystem::file_size(shown.url));
+    shown.outputSize = std::int64_t(std::filesystem::file_size(*shown.outputURL));
 
     CompareView view;
     view.resize(1100, 640);
     view.move(20, 20);
     view.show();
-    view.setItem(item);
+    view.setItem(shown);
     if (args.size() >= 6) view.setZoom(args[5].toDouble());
+    if (args.size() < 5) return app.exec();
 
-    std::optional<geom::Point> target;
-    if (args.size() >= 5) target = geom::Point{args[3].toDouble(), args[4].toDouble()};
-    auto* poll = new QTimer(&app);
-    QObject::connect(poll, &QTimer::timeout, [&] {
-        if (!target || !view.originalPane()->hasImage() || !view.convertedPane()->hasImage()) return;
+    const geom::Point target{args[3].toDouble(), args[4].toDouble()};
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!view.originalPane()->hasImage() || !view.convertedPane()->hasImage()) return;
         ImageArea* area = view.originalPane()->imageArea();
-        const geom::Point at = geom::loupeCentre(area->fitted(), *target);
+        const geom::Point at = geom::loupeCentre(area->fitted(), target);
         QCursor::setPos(area->mapToGlobal(QPointF(at.x, at.y)).toPoint());
-        poll->stop();
+        poll.stop();
     });
-    poll->start(100);
+    poll.start(100);
     return app.exec();
 }
