@@ -191,6 +191,7 @@ private Q_SLOTS:
             view->selectionModel()->select(files->index(qtPath(path)),
                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
         dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QStringList chosen = dialog.chosen();
         chosen.sort();
         QCOMPARE(chosen, (QStringList{qtPath(folder), qtPath(file)}));
