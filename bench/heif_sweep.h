@@ -1,0 +1,33 @@
+#pragma once
+
+// The sweep behind krumple-bench-heif: today's heifsave path against libheif
+// called directly, over a grid of encoder parameters and Q, per photo.
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "heif_direct.h"
+
+namespace krumple::bench {
+
+struct SweepOptions {
+    HeifCodec codec = HeifCodec::hevc;
+    int maxWidth = 2048;  // 0: full size
+    int reps = 1;         // CPU time is the median of these
+    bool butteraugli = true;
+    std::vector<int> qs;
+    std::vector<std::pair<std::string, std::vector<std::string>>> axes;  // every combination is a setting
+    EncoderParams fixed;                                                  // set on every direct encode
+    std::vector<std::filesystem::path> photos;
+    std::filesystem::path work;
+};
+
+// Prints Markdown tables: every setting × Q summed over the photos, then each
+// setting at its matched Q (the fewest bytes with Butteraugli at most the
+// baseline's).
+void runSweep(const SweepOptions& options, std::ostream& out);
+
+}  // namespace krumple::bench
