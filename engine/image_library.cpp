@@ -16,9 +16,6 @@ constexpr std::array allowedLoaders{
     "VipsForeignLoadJpeg", "VipsForeignLoadPng",  "VipsForeignLoadWebp", "VipsForeignLoadHeif",
     "VipsForeignLoadJxl",  "VipsForeignLoadTiff", "VipsForeignLoadNsgif", "VipsForeignLoadJp2k",
     "VipsForeignLoadPpm",
-    // BMP (and a few other raster formats) only come through ImageMagick;
-    // it picks its decoder by content.
-    "VipsForeignLoadMagick",
 };
 
 void dropLibraryWarnings(const gchar*, GLogLevelFlags, const gchar*, gpointer) {
@@ -35,6 +32,10 @@ void setUp() {
     vips_cache_set_max(0);
     vips_operation_block_set("VipsForeignLoad", TRUE);
     for (const char* name : allowedLoaders) vips_operation_block_set(name, FALSE);
+    // ImageMagick would also render SVG, MVG or MSL, which name other files
+    // to draw. Its file loader stays blocked so libvips never picks it; the
+    // buffer loader is only called by us, on bytes we checked first.
+    vips_operation_block_set("VipsForeignLoadMagickBuffer", FALSE);
     // One conversion runs per core; pipelines with their own worker pools
     // would only compete for the same cores.
     if (!g_getenv("VIPS_CONCURRENCY")) vips_concurrency_set(1);

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <algorithm>
 #include <cctype>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,21 +52,47 @@ VImage openHeader(const std::filesystem::path& path, VipsFailOn failOn,
 // read "[...]" and "xx:" in a file name as instructions.
 constexpr std::uintmax_t magickFileLimit = std::uintmax_t{512} << 20;
 
+// Only raster formats libvips has no loader for reach ImageMagick, told by
+// their first bytes. Anything else it would sniff as SVG, MVG, MSL or text,
+// which draw, run commands or pull in other files named inside.
+bool magickRaster(std::string_view b) {
+    if (b.size() >= 18 && b.starts_with("BM")) {
+        const auto dib = static_cast<unsigned char>(b[14]);  // the info header's size: a known version
+        return b[15] == 0 && b[16] == 0 && b[17] == 0 &&
+               (dib == 12 || dib == 40 || dib == 52 || dib == 56 || dib == 64 || dib == 108 || dib == 124);
+    }
+    if (b.size() >= 6 && b.starts_with(std::string_view("\0\0\1\0", 4))) return b[4] != 0 || b[5] != 0;  // ICO
+    return b.size() >= 6 && b.starts_with("8BPS") && b[4] == 0 && (b[5] == 1 || b[5] == 2);  // PSD, PSB
+}
+
+std::size_t readUpTo(int fd, char* into, std::size_t count) {
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::read(fd, into + done, count - done);
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
 VImage openWithMagick(const std::filesystem::path& path) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
     if (ec || size == 0 || size > magickFileLimit) throw vips::VError("not an image");
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw vips::VError("unreadable");
-    std::vector<char> bytes(size);
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(fd, bytes.data() + done, size - done);
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
+    // ImageMagick gets the very head checked here, so a file changed meanwhile
+    // can't slip past; anything else is not read any further.
+    char head[32];
+    const std::size_t headSize = std::min<std::size_t>(size, sizeof head);
+    std::vector<char> bytes;
+    if (readUpTo(fd, head, headSize) == headSize && magickRaster({head, headSize})) {
+        bytes.assign(head, head + headSize);
+        bytes.resize(size);
+        if (readUpTo(fd, bytes.data() + headSize, size - headSize) != size - headSize) bytes.clear();
     }
     ::close(fd);
-    if (done != size) throw vips::VError("short read");
+    if (bytes.empty()) throw vips::VError("not an image");
     VipsBlob* blob = vips_blob_copy(bytes.data(), size);
     try {
         VImage image = VImage::magickload_buffer(blob);

@@ -47,6 +47,10 @@ TEST_F(CliTest, TextNextToTheOriginalsAndJsonIntoAFolder) {
 
 TEST_F(CliTest, ExitStatusesAndWhatTheySay) {
     makePng(dir / "p/a.png");
+    // Drawn by ImageMagick, it would come out as the picture it names.
+    const std::string svg = "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' width='24' "
+                            "height='16'><image xlink:href='" + (dir / "p/a.png").native() + "' width='24' height='16'/></svg>";
+    for (const char* name : {"p/points.svg", "p/points.jpg"}) writeText(dir / name, svg);
     writeText(dir / "file", "x");
     writeText(dir / "empty/readme.txt", "hello");
     struct Case { std::vector<std::string> args; int status; std::string says; };
@@ -54,13 +58,14 @@ TEST_F(CliTest, ExitStatusesAndWhatTheySay) {
                                            {{"p", "missing.png"}, 2, "krumple-cli: no such file"},
                                            {{"--out", "file", "p"}, 2, "krumple-cli: --out is not a folder"},
                                            {{"empty"}, 0, "No images found"},
+                                           {{"p/points.svg", "p/points.jpg"}, 1, "p/points.jpg: Can't read this image"},
                                            {{"--help"}, 0, "--max-width N"},
                                            {{"--version"}, 0, "krumple-cli "},
                                            {{"--list-formats"}, 0, "jpeg"}}) {
         const auto r = run(c.args);
         EXPECT_EQ(r.status, c.status) << c.says;
         EXPECT_NE((r.out + r.err).find(c.says), std::string::npos) << r.out << r.err;
-        EXPECT_EQ(namesIn(dir / "p"), Names{"a.png"}) << c.says;  // nothing converted
+        EXPECT_EQ(namesIn(dir / "p"), (Names{"a.png", "points.jpg", "points.svg"})) << c.says;  // nothing converted
     }
 }
 

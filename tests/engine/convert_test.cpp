@@ -115,6 +115,12 @@ fs::path saved(const vips::VImage& image, const fs::path& file, std::string_view
     return file;
 }
 
+// Formats libvips has no loader for, which only ImageMagick may read.
+fs::path byImageMagick(const fs::path& folder, const vips::VImage& image, const char* name) {
+    run("convert " + shellQuoted(saved(image, folder / "in.png")) + " " + shellQuoted(folder / name));
+    return folder / name;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Formats, ReadableSource,
     ::testing::Values(
@@ -127,11 +133,9 @@ INSTANTIATE_TEST_SUITE_P(
                        frames.set("page-height", 64);
                        return saved(frames, folder / "two.gif");
                    }},
-        SourceKind{"bmp_through_imagemagick",
-                   [](auto& folder, auto& image) {
-                       run("convert " + shellQuoted(saved(image, folder / "in.png")) + " " + shellQuoted(folder / "in.bmp"));
-                       return folder / "in.bmp";
-                   }},
+        SourceKind{"bmp_through_imagemagick", [](auto& folder, auto& image) { return byImageMagick(folder, image, "in.bmp"); }},
+        SourceKind{"ico_through_imagemagick", [](auto& folder, auto& image) { return byImageMagick(folder, image, "in.ico"); }},
+        SourceKind{"psd_through_imagemagick", [](auto& folder, auto& image) { return byImageMagick(folder, image, "in.psd"); }},
         SourceKind{"jpeg2000", [](auto& folder, auto& image) { return saved(image, folder / "in.jp2", "Q=90"); }}),
     [](const auto& test) { return std::string(test.param.name); });
 

@@ -45,6 +45,14 @@ TEST(Failures, EachHasItsTextAndLeavesNothingBehind) {
     writeText(dir / "sane.jpg", jpegClaiming(small, 16, 16));
     // Wider than WebP can hold: the encoder itself fails.
     save(solid(16500, 4, {10, 120, 200}), dir / "wide.png");
+    // ImageMagick would draw these, turning them into the picture they name;
+    // they are not images, whatever their names say.
+    const std::string other = (dir / "sane.jpg").native();
+    const std::string svg = "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' width='16' "
+                            "height='16'><image xlink:href='" + other + "' width='16' height='16'/></svg>";
+    for (const char* name : {"points.svg", "points.jpg"}) writeText(dir / name, svg);
+    writeText(dir / "draws.mvg", "push graphic-context\nviewbox 0 0 16 16\nimage over 0,0 16,16 '" + other + "'\npop graphic-context\n");
+    writeText(dir / "pixels.txt", "# ImageMagick pixel enumeration: 2,1,255,srgb\n0,0: (255,0,0)\n1,0: (0,0,255)\n");
 
     struct Case {
         const char* name;
@@ -57,6 +65,10 @@ TEST(Failures, EachHasItsTextAndLeavesNothingBehind) {
     std::vector<Case> cases = {
         {"matrix.mat", OutputFormat::png, {}, unreadable, false},
         {"noise.bin", OutputFormat::png, {}, unreadable, false},
+        {"points.svg", OutputFormat::png, {}, unreadable, false},
+        {"points.jpg", OutputFormat::jpeg, {}, unreadable, false},
+        {"draws.mvg", OutputFormat::png, {}, unreadable, false},
+        {"pixels.txt", OutputFormat::png, {}, unreadable, false},
         {"cut.ppm", OutputFormat::jpeg, {}, undecodable, false},
         {"claims.ppm", OutputFormat::jpeg, {}, undecodable, false},
         {"whole.ppm", OutputFormat::jpeg, {}, "done", true},

@@ -82,6 +82,9 @@ std::vector<HostileFile> makeHostileFiles(const fs::path& folder) {
         add(name("noise"), bytes.substr(0, 16) + randomBytes(4096), refused);
         if (forge) add(name("huge"), forge(bytes), refused);
     }
+    // Drawn by ImageMagick, it would come out as the picture it names.
+    add("points-at-whole.svg", "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' width='256' "
+        "height='192'><image xlink:href='" + (folder / "whole-png.png").native() + "' width='256' height='192'/></svg>", unreadable);
     const vips::VImage deep = base.cast(VIPS_FORMAT_USHORT) * 257;
     save("deep16-png.png", deep);
     save("deep16-tif.tif", deep.copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16)));
