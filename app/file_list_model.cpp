@@ -62,7 +62,7 @@ void FileListModel::itemsChanged(const StoreChange& change) {
     changingRows_ = true;
     switch (change.edit) {
     case StoreChange::ItemsEdit::appended: {
-        if (change.ids.empty()) return;
+        if (change.ids.empty()) break;
         const int first = static_cast<int>(ids_.size());
         beginInsertRows({}, first, first + static_cast<int>(change.ids.size()) - 1);
         ids_.insert(ids_.end(), change.ids.begin(), change.ids.end());
