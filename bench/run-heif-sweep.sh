@@ -5,8 +5,9 @@
 #
 #   bench/run-heif-sweep.sh [all|heic|avif|heic-full|avif-full|check]
 #
-# heic / avif: every setting × Q on the sweep photos shrunk to 1024 px wide;
-# *-full: the deciding rows at full size, median of REPS (default 3) runs;
+# heic / avif: every setting × Q on the sweep photos shrunk to 1024 px wide,
+# with Butteraugli; *-full: the deciding rows at full size, CPU and bytes
+# only, median of REPS (default 3) runs;
 # check: the Butteraugli API against butteraugli_main on one pair.
 # KRUMPLE_BENCH_BUILD sets the build folder; the photos come from
 # fetch-photos.sh (never the repository).
@@ -31,25 +32,27 @@ cmake --build "$build" -j2 --target krumple-bench-heif >&2
 bench=$build/bench/krumple-bench-heif
 
 m=$("$repo/bench/fetch-photos.sh")
-sweep_photos=("$m/nature/Wood.jpg" "$m/nature/Storm.jpg" "$m/nature/LadyBird.jpg" "$m/abstract/Elephants_3840x2160.jpg")
+sweep_photos=("$m/nature/Wood.jpg" "$m/nature/Storm.jpg" "$m/abstract/Elephants_3840x2160.jpg")
+avif_photos=("$m/nature/Wood.jpg" "$m/nature/Storm.jpg" "$m/nature/LadyBird.jpg" "$m/abstract/Elephants_3840x2160.jpg")
 full_photos=("$m/nature/Wood.jpg" "$m/nature/Storm.jpg" "$m/nature/LadyBird.jpg" "$m/abstract/Elephants_5640x3172.jpg")
 
 heic() {
-    "$bench" sweep --max-width 1024 --set chroma=420 --q 40,42,44,46,48,50,52 \
-        --axis preset=ultrafast,superfast,veryfast,faster,fast,medium,slow --axis tune=ssim,psnr,grain \
-        "${sweep_photos[@]}"
+    "$bench" sweep --max-width 1024 --set chroma=420 --q 42,44,46,48,50 \
+        --axis preset=ultrafast,superfast,veryfast,faster,fast,medium,slow --axis tune=ssim "${sweep_photos[@]}"
+    "$bench" sweep --max-width 1024 --set chroma=420 --q 44,48 \
+        --axis preset=ultrafast,veryfast,medium,slow --axis tune=psnr,grain,fastdecode "${sweep_photos[@]}"
 }
 heic_full() {
-    "$bench" sweep --max-width 0 --reps "$reps" --set chroma=420 --q 42,44,46 \
-        --axis preset=faster,fast,medium,slow --axis tune=ssim "${full_photos[@]}"
+    "$bench" sweep --max-width 0 --reps "$reps" --no-butteraugli --set chroma=420 --q 44,46,48 \
+        --axis preset=faster,fast,medium --axis tune=ssim "${full_photos[@]}"
 }
 avif() {
     "$bench" sweep --avif --max-width 1024 --set chroma=420 --q 55,59,63,67,71 \
-        --axis speed=6,7,8,9 --axis tune=ssim,psnr "${sweep_photos[@]}"
+        --axis speed=6,7,8,9 --axis tune=ssim,psnr "${avif_photos[@]}"
 }
 avif_full() {
-    "$bench" sweep --avif --max-width 0 --reps "$reps" --set chroma=420 --q 63,67 \
-        --axis speed=6,8,9 --axis tune=ssim "${full_photos[@]}"
+    "$bench" sweep --avif --max-width 0 --reps "$reps" --no-butteraugli --set chroma=420 --q 63,67 \
+        --axis speed=6,7,8,9 --axis tune=ssim "${full_photos[@]}"
 }
 check() {
     local work=/tmp/krumple-bench-heif-check
