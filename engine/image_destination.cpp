@@ -205,6 +205,30 @@ void attachExif(VImage& out, const Blob& tiff) {
     g_strfreev(fields);
     vips_image_set_blob_copy(out.get_image(), VIPS_META_EXIF_NAME, app1.data(), app1.size());
 }
+// libpng drops a profile it finds fault with (a D65 illuminant in its
+// header, say) without failing, and the pixels are then read as sRGB. A tiny
+// encode with the same profile tells; if it goes, the pixels go to sRGB.
+VImage withProfilePngKeeps(const VImage& image) {
+    if (image.get_typeof(VIPS_META_ICC_NAME) == 0) return image;
+    std::size_t size = 0;
+    const void* icc = image.get_blob(VIPS_META_ICC_NAME, &size);
+    VImage probe = VImage::black(1, 1, VImage::option()->set("bands", image.bands()))
+                       .cast(image.format())
+                       .copy(VImage::option()->set("interpretation", image.interpretation()));
+    vips_image_set_blob_copy(probe.get_image(), VIPS_META_ICC_NAME, icc, size);
+    const Blob png = savers::encode(probe, "public.png", std::nullopt);
+    if (VImage::new_from_buffer(png.data(), png.size(), "").get_typeof(VIPS_META_ICC_NAME) != 0) return image;
+    try {
+        const bool deep = image.format() == VIPS_FORMAT_USHORT;
+        return image.icc_transform("srgb", VImage::option()
+                                               ->set("embedded", true)
+                                               ->set("intent", VIPS_INTENT_RELATIVE)
+                                               ->set("depth", deep ? 16 : 8));
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return image;  // a profile lcms can't use either: written as before, without it
+    }
+}
 }  // namespace
 
 std::unique_ptr<ImageDestination> ImageDestination::create(const std::filesystem::path& path,
@@ -259,6 +283,7 @@ bool ImageDestination::finalize() {
                                     : std::optional<Blob>(codestream);
             written = file && writeAll(fd_, *file);
         } else {
+            if (typeIdentifier_ == "public.png") out = withProfilePngKeeps(out);
             if (!exifBlock.empty()) attachExif(out, exifBlock);
             DescriptorSink sink{fd_};
             handOver(&sink);

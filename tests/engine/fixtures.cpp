@@ -119,7 +119,7 @@ std::optional<Decoded> decodeIndependently(const fs::path& file, const fs::path&
     ensureImageLibrary();
     // Never reuse a name: libvips may hand back a cached image for a path it has seen.
     static std::atomic<int> counter{0};
-    const fs::path png = workDir / ("decoded-" + std::to_string(++counter) + ".png");
+    fs::path png = workDir / ("decoded-" + std::to_string(++counter) + ".png");
     const std::string ext = file.extension().string(), in = shellQuoted(file), out = shellQuoted(png);
     std::string command = "convert " + in + "[0] -intent relative -profile /usr/share/color/icc/colord/sRGB.icc " + out;
     if (ext == ".webp") command = "dwebp " + in + " -o " + out;
@@ -127,7 +127,13 @@ std::optional<Decoded> decodeIndependently(const fs::path& file, const fs::path&
     if (ext == ".jxl") command = "djxl " + in + " " + out + " --color_space=RGB_D65_SRG_Rel_SRG";
     if (ext == ".heic") command = "heif-convert " + in + " " + out;
     if (ext == ".avif") command = "avifdec " + in + " " + out;
-    const CommandResult result = run(command + " 2>&1");
+    CommandResult result = run(command + " 2>&1");
+    // Their PNG writer (libpng) refuses some valid profiles, such as one with
+    // a D65 illuminant in its header; JPEG at full quality keeps any profile.
+    if ((ext == ".heic" || ext == ".avif") && (result.status != 0 || fs::file_size(png) == 0)) {
+        png.replace_extension(".jpg");
+        result = run((ext == ".heic" ? "heif-convert -q 100 " : "avifdec -q 100 ") + in + " " + shellQuoted(png) + " 2>&1");
+    }
     if (result.status != 0 || !fs::exists(png)) {
         ADD_FAILURE() << "reference decoder failed on " << file << ": " << command << "\n" << result.output;
         return std::nullopt;

@@ -2,6 +2,8 @@
 // upright pixels; colours kept from wide-gamut, CMYK and grey sources, read
 // back through each format's reference decoder and through display loading.
 
+#include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -93,6 +95,33 @@ VImage patches() {
     return withRect(image, 96, 0, 32, 32, {230, 200, 40});
 }
 
+// sRGB with red and blue swapped, and a D65 illuminant in its header, which
+// libpng refuses to write. Read as plain sRGB, its pixels are far off.
+VImage swappedChannels() {
+    std::string icc = readFile("/usr/share/color/icc/colord/sRGB.icc");
+    const auto at = [&](std::size_t i) {
+        std::uint32_t v = 0;
+        for (std::size_t k = 0; k < 4; ++k) v = v << 8 | static_cast<std::uint8_t>(icc[i + k]);
+        return v;
+    };
+    std::size_t red = 0, blue = 0;
+    for (std::size_t tag = 132; tag < 132 + 12 * at(128); tag += 12) {
+        if (icc.compare(tag, 4, "rXYZ") == 0) red = tag;
+        if (icc.compare(tag, 4, "bXYZ") == 0) blue = tag;
+    }
+    std::swap_ranges(icc.begin() + static_cast<std::ptrdiff_t>(red + 4),
+                     icc.begin() + static_cast<std::ptrdiff_t>(red + 12),
+                     icc.begin() + static_cast<std::ptrdiff_t>(blue + 4));
+    icc.replace(68, 12, std::string("\x00\x00\xF3\x54\x00\x01\x00\x00\x00\x01\x16\xCE", 12));
+    const VImage p = patches();
+    // 16 bits, so that the reference decoder writes no palette PNG of its four colours.
+    VImage swapped = (VImage::bandjoin(std::vector<VImage>{p[2], p[1], p[0]}) * 257)
+                         .cast(VIPS_FORMAT_USHORT)
+                         .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16));
+    vips_image_set_blob_copy(swapped.get_image(), VIPS_META_ICC_NAME, icc.data(), icc.size());
+    return swapped;
+}
+
 struct ColourSource {
     const char* name;
     const char* file;
@@ -144,6 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
         ColourSource{"cmyk", "cmyk.jpg", "Q=95",
                      [] { return patches().icc_transform("cmyk", VImage::option()->set("input_profile", "srgb")); },
                      false, 5},
+        ColourSource{"profile_libpng_refuses", "swapped.tif", "", swappedChannels, false, 3},
         ColourSource{"grey_16_bit", "grey.png", "",
                      [] { return patches().colourspace(VIPS_INTERPRETATION_GREY16); }, false, 3}),
     [](const auto& test) { return std::string(test.param.name); });
