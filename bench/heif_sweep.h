@@ -19,15 +19,22 @@ struct SweepOptions {
     int reps = 1;         // CPU time is the median of these
     bool butteraugli = true;
     std::vector<int> qs;
+    // x265 only, instead of qs: crf values with fractions (Q for the whole
+    // step, ipratio for the rest), or a bisection for the matched crf.
+    std::vector<double> crfs;
+    bool bisect = false;  // then crfs holds {low, high} and `steps` halvings
+    int steps = 5;
+    bool everyPhoto = false;  // bisection target: each photo at most its baseline, not the mean
+    std::vector<EncoderParams> variants;  // each is a setting on top of every axis combination
     std::vector<std::pair<std::string, std::vector<std::string>>> axes;  // every combination is a setting
     EncoderParams fixed;                                                  // set on every direct encode
     std::vector<std::filesystem::path> photos;
     std::filesystem::path work;
 };
 
-// Prints Markdown tables: every setting × Q summed over the photos, then each
-// setting at its matched Q (the fewest bytes with Butteraugli at most the
-// baseline's).
+// Prints Markdown tables: every setting × Q (or crf) summed over the photos,
+// then each setting at its matched Q (the fewest bytes with Butteraugli at
+// most the baseline's, over the mean and photo by photo).
 void runSweep(const SweepOptions& options, std::ostream& out);
 
 }  // namespace krumple::bench

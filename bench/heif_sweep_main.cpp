@@ -2,7 +2,8 @@
 // would buy over today's libvips heifsave path (CPU, bytes, Butteraugli).
 //
 //   krumple-bench-heif sweep [--avif] [--max-width N] [--reps N] [--no-butteraugli]
-//                      [--q 40,44,...] [--axis NAME=V1,V2,...]... [--set NAME=VALUE]... PHOTO...
+//                      [--q 40,44,... | --crf 28,28.25,... | --match-crf LOW,HIGH [--steps N] [--every-photo]]
+//                      [--axis NAME=V1,V2,...]... [--set NAME=VALUE]... [--variant "NAME=V NAME=V"]... PHOTO...
 //   krumple-bench-heif params heic|avif           the encoder's parameters
 //   krumple-bench-heif check SOURCE.ppm FILE DECODED.ppm
 //                                                  Butteraugli of FILE, decoded copy for butteraugli_main
@@ -111,13 +112,25 @@ int sweepMode(const std::vector<std::string>& args) {
         else if (a == "--no-butteraugli") o.butteraugli = false;
         else if (a == "--work") o.work = next();
         else if (a == "--q") for (const auto& q : split(next(), ',')) o.qs.push_back(std::stoi(q));
-        else if (a == "--axis") {
+        else if (a == "--crf") for (const auto& c : split(next(), ',')) o.crfs.push_back(std::stod(c));
+        else if (a == "--match-crf") {
+            o.bisect = true;
+            for (const auto& c : split(next(), ',')) o.crfs.push_back(std::stod(c));
+        } else if (a == "--steps") o.steps = std::stoi(next());
+        else if (a == "--every-photo") o.everyPhoto = true;
+        else if (a == "--variant") {
+            EncoderParams variant;
+            for (const auto& nv : split(next(), ' '))
+                if (!nv.empty()) variant.push_back(nameValue(nv));
+            o.variants.push_back(variant);
+        } else if (a == "--axis") {
             const auto [name, values] = nameValue(next());
             o.axes.emplace_back(name, split(values, ','));
         } else if (a == "--set") o.fixed.push_back(nameValue(next()));
         else o.photos.emplace_back(a);
     }
-    if (o.photos.empty() || o.qs.empty()) throw std::runtime_error("sweep needs --q and photos");
+    if (o.photos.empty() || (o.qs.empty() && o.crfs.empty()))
+        throw std::runtime_error("sweep needs --q, --crf or --match-crf, and photos");
     runSweep(o, std::cout);
     return 0;
 }

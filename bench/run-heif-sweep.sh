@@ -3,12 +3,16 @@
 # libheif called directly. Builds the bench program if needed, fetches the
 # photos if missing, prints Markdown tables on stdout and progress on stderr.
 #
-#   bench/run-heif-sweep.sh [all|heic|avif|heic-full|avif-full|check]
+#   bench/run-heif-sweep.sh [all|heic|avif|heic-full|avif-full|check|heic-match|heic-match-full]
 #
 # heic / avif: every setting × Q on the sweep photos shrunk to 1024 px wide,
 # with Butteraugli; *-full: the deciding rows at full size, CPU and bytes
 # only, median of REPS (default 3) runs;
-# check: the Butteraugli API against butteraugli_main on one pair.
+# check: the Butteraugli API against butteraugli_main on one pair;
+# heic-match: x265 options at the fast presets, each bisected for the crf
+# (with a fraction, through ipratio) whose mean Butteraugli matches today's;
+# heic-match-full: the deciding rows at full size, median of REPS runs, with
+# Butteraugli.
 # KRUMPLE_BENCH_BUILD sets the build folder; the photos come from
 # fetch-photos.sh (never the repository).
 set -euo pipefail
@@ -34,6 +38,8 @@ bench=$build/bench/krumple-bench-heif
 m=$("$repo/bench/fetch-photos.sh")
 sweep_photos=("$m/nature/Wood.jpg" "$m/nature/Storm.jpg" "$m/abstract/Elephants_3840x2160.jpg")
 avif_photos=("$m/nature/Wood.jpg" "$m/nature/Storm.jpg" "$m/nature/LadyBird.jpg" "$m/abstract/Elephants_3840x2160.jpg")
+match_photos=("${sweep_photos[@]}" "$m/nature/LadyBird.jpg" "$m/nature/Garden.jpg")
+match_full_photos=("$m/nature/Wood.jpg" "$m/nature/Storm.jpg" "$m/nature/LadyBird.jpg" "$m/nature/Garden.jpg")
 full_photos=("$m/nature/Wood.jpg" "$m/nature/Storm.jpg" "$m/nature/LadyBird.jpg" "$m/abstract/Elephants_5640x3172.jpg")
 
 heic() {
@@ -54,6 +60,24 @@ avif_full() {
     "$bench" sweep --avif --max-width 0 --reps "$reps" --no-butteraugli --set chroma=420 --q 63,67 \
         --axis speed=6,7,8,9 --axis tune=ssim "${full_photos[@]}"
 }
+heic_match() {
+    local m=(--max-width 1024 --set chroma=420 --match-crf 27.5,29.5 --steps 5)
+    "$bench" sweep "${m[@]}" --axis tune=ssim --axis preset=veryfast,faster,medium --variant "" "${match_photos[@]}"
+    "$bench" sweep "${m[@]}" --axis preset=fast --axis tune=ssim \
+        --variant "" --variant "x265:wpp=0" --variant "x265:rd=1" --variant "tu-intra-depth=1" \
+        --variant "x265:ctu=32" --variant "x265:rdoq-level=1" --variant "x265:rdoq-level=2" --variant "x265:sao=0" \
+        --variant "x265:rd=1 tu-intra-depth=1 x265:wpp=0" "${match_photos[@]}"
+    "$bench" sweep "${m[@]}" --axis preset=fast --axis tune=ssim \
+        --variant "x265:aq-strength=0.8" --variant "x265:aq-strength=1.2" \
+        --variant "x265:cbqpoffs=2 x265:crqpoffs=2" --variant "x265:rdoq-level=2 x265:psy-rdoq=1" \
+        --variant "x265:aq-mode=1" "${match_photos[@]}"
+}
+heic_match_full() {
+    local u="x265:aq-strength=1 x265:signhide=1 x265:sao=1 x265:rdoq-level=2 x265:wpp=0 tu-intra-depth=3"
+    "$bench" sweep --max-width 0 --reps "$reps" --set chroma=420 --axis tune=ssim --crf 27.6875,28.5 \
+        --variant "preset=fast x265:aq-strength=0.8 x265:wpp=0 tu-intra-depth=1" --variant "preset=ultrafast $u" \
+        "${match_full_photos[@]}"
+}
 check() {
     local work=/tmp/krumple-bench-heif-check
     "$bench" sweep --work "$work" --max-width 1024 --q 44 --axis preset=medium "${sweep_photos[0]}" >/dev/null
@@ -70,5 +94,7 @@ case $mode in
     heic-full) heic_full ;;
     avif-full) avif_full ;;
     check) check ;;
+    heic-match) heic_match ;;
+    heic-match-full) heic_match_full ;;
     *) echo "unknown mode $mode" >&2; exit 2 ;;
 esac
