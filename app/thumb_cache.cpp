@@ -10,7 +10,7 @@
 
 #include "bitmap.h"
 #include "converter.h"
-#include "image_io.h"
+#include "image_library.h"
 #include "paths.h"
 
 namespace krumple::app {

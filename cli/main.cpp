@@ -4,7 +4,7 @@
 
 #include "batch_session.h"
 #include "cli_options.h"
-#include "image_io.h"
+#include "image_library.h"
 #include "signal_watch.h"
 
 int main(int argc, char** argv) {

@@ -3,7 +3,7 @@
 #include <QMetaObject>
 #include <QObject>
 
-#include "image_io.h"
+#include "image_library.h"
 
 namespace krumple {
 

@@ -17,4 +17,7 @@ struct ConvertSettings {
     friend bool operator==(const ConvertSettings&, const ConvertSettings&) = default;
 };
 
+// Whether a conversion may write over a file already at its output path.
+enum class Replace { allowed, never };
+
 }  // namespace krumple

@@ -1,4 +1,5 @@
 #include "converter.h"
+#include "decoding.h"
 
 #include <cmath>
 #include <system_error>
@@ -23,6 +24,8 @@ std::optional<std::int64_t> decodeLimit(const ImageSource& source, const Convert
     return roundedWhole(longer);
 }
 }  // namespace
+
+bool canRead(const std::filesystem::path& file) { return ImageSource::open(file) != nullptr; }
 
 std::optional<PixelSize> orientedSize(const ImageSource& source) {
     const Properties& p = source.properties();
@@ -73,7 +76,7 @@ Properties metadata(const ImageSource& source) {
 
 std::expected<std::int64_t, ConvertError> convert(const std::filesystem::path& src, const std::filesystem::path& dst,
                                                   const ConvertSettings& settings, std::stop_token cancel,
-                                                  ImageDestination::Replace replace) {
+                                                  Replace replace) {
     if (cancel.stop_requested()) return std::unexpected(ConvertError::cancelled);
 
     const auto source = ImageSource::open(src);

@@ -1,5 +1,8 @@
 #pragma once
 
+// The engine's face to the rest of the program: converting one file, and
+// loading one for display. No libvips type comes through here.
+
 #include <cstdint>
 #include <expected>
 #include <filesystem>
@@ -9,18 +12,12 @@
 #include "bitmap.h"
 #include "convert_error.h"
 #include "convert_settings.h"
-#include "image_io.h"
 #include "output_format.h"
-#include "properties.h"
 
 namespace krumple::Converter {
 
-// Width and height after orientation, from the source's properties.
-std::optional<PixelSize> orientedSize(const ImageSource& source);
-
-// Upright image 0 with its longer side at most maxPixel (full size when absent).
-std::optional<Image> decode(const ImageSource& source, std::optional<std::int64_t> maxPixel,
-                            bool decodeNow = true);
+// Whether the file opens as an image, told by its content; decodes nothing.
+bool canRead(const std::filesystem::path& file);
 
 // An 8-bit sRGB display bitmap of the file and the source's upright size.
 std::optional<LoadedImage> loadForDisplay(const std::filesystem::path& file, std::int64_t maxPixel);
@@ -30,13 +27,6 @@ std::expected<std::int64_t, ConvertError> convert(const std::filesystem::path& s
                                                   const std::filesystem::path& dst,
                                                   const ConvertSettings& settings,
                                                   std::stop_token cancel = {},
-                                                  ImageDestination::Replace replace =
-                                                      ImageDestination::Replace::allowed);
-
-// The image composited over opaque white, without alpha.
-Image flattenedOnWhite(const Image& image);
-
-// The source's properties cleaned for writing with upright pixels.
-Properties metadata(const ImageSource& source);
+                                                  Replace replace = Replace::allowed);
 
 }  // namespace krumple::Converter

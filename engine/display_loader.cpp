@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "converter.h"
+#include "decoding.h"
 
 namespace krumple::Converter {
 

@@ -1,8 +1,9 @@
 #pragma once
 
-// The image I/O layer: a reader opened on a file and a writer created for a
-// type identifier, both over libvips. Nothing above this layer calls libvips
-// for file work.
+// Internal to the engine: the image I/O layer, a reader opened on a file and
+// a writer created for a type identifier, both over libvips. Nothing above
+// the engine sees libvips; its public headers are converter.h and those it
+// includes, image_library.h, fmt.h and output_format.h.
 
 #include <cstdint>
 #include <filesystem>
@@ -14,6 +15,8 @@
 
 #include <vips/vips8>
 
+#include "convert_settings.h"
+#include "image_library.h"
 #include "properties.h"
 
 namespace krumple {
@@ -66,7 +69,7 @@ private:
 
 class ImageDestination {
 public:
-    enum class Replace { allowed, never };
+    using Replace = krumple::Replace;
 
     // nullptr when the type cannot be written or the folder cannot take a file.
     // The file appears at `path` only when finalize() succeeds; with
@@ -95,18 +98,5 @@ private:
     Properties properties_;
     bool finalized_ = false;
 };
-
-// The type identifiers the writer can really encode, probed once per process
-// by a tiny encode per format.
-const std::vector<std::string>& writableTypeIdentifiers();
-// Whether one type identifier can be encoded; probes only that type.
-bool canEncode(std::string_view typeIdentifier);
-
-// libvips set-up for this process: cache off, non-image loaders blocked.
-// Called by everything above; safe from any thread.
-void ensureImageLibrary();
-
-// Call before a thread that used libvips ends.
-void releaseImageLibraryThread();
 
 }  // namespace krumple

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "image_io.h"
+#include "image_library.h"
 
 namespace krumple {
 

@@ -4,7 +4,8 @@
 #include <utility>
 
 #include "folder_walk.h"
-#include "image_io.h"
+#include "converter.h"
+#include "image_library.h"
 #include "natural_order.h"
 #include "store.h"
 
@@ -17,8 +18,7 @@ void consider(const std::filesystem::path& url, std::unordered_set<std::string>&
     std::string key = standardizedPath(url);
     if (seen.contains(key)) return;
     // By content, whatever the name says.
-    const auto source = ImageSource::open(url);
-    if (!source) return;
+    if (!Converter::canRead(url)) return;
     seen.insert(std::move(key));
 
     std::error_code error;

@@ -8,7 +8,7 @@
 
 #include "batch_task.h"
 #include "converter.h"
-#include "image_io.h"
+#include "image_library.h"
 #include "main_hop.h"
 #include "processor_count.h"
 #include "store.h"
@@ -115,7 +115,7 @@ Store::ConvertFunction Store::engineConvert() {
         // Only the item's own earlier output may be replaced; anything else
         // that turned up at dst since naming stays as it is.
         const auto replace =
-            job.replacesOwnOutput ? ImageDestination::Replace::allowed : ImageDestination::Replace::never;
+            job.replacesOwnOutput ? Replace::allowed : Replace::never;
         return Converter::convert(job.src, job.dst, settings, std::move(stop), replace);
     };
 }

@@ -165,7 +165,7 @@ TEST(Converting, AnEarlierOutputIsReplacedOnlyWhenAllowed) {
     ASSERT_TRUE(Converter::loadForDisplay(dst, 4096));
 
     const auto refused = Converter::convert(dir / "second.png", dst, settingsFor(OutputFormat::png), {},
-                                            ImageDestination::Replace::never);
+                                            Replace::never);
     ASSERT_FALSE(refused);
     EXPECT_EQ(refused.error(), ConvertError::encodeFailed);
     EXPECT_EQ(readFile(dst), first);

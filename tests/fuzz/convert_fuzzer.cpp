@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "converter.h"
-#include "image_io.h"
+#include "decoding.h"
 #include "output_format.h"
 
 namespace fs = std::filesystem;

@@ -1,0 +1,27 @@
+#pragma once
+
+// Internal to the engine: the steps of a conversion between reader and writer.
+
+#include <cstdint>
+#include <optional>
+
+#include "bitmap.h"
+#include "image_io.h"
+#include "properties.h"
+
+namespace krumple::Converter {
+
+// Width and height after orientation, from the source's properties.
+std::optional<PixelSize> orientedSize(const ImageSource& source);
+
+// Upright image 0 with its longer side at most maxPixel (full size when absent).
+std::optional<Image> decode(const ImageSource& source, std::optional<std::int64_t> maxPixel,
+                            bool decodeNow = true);
+
+// The image composited over opaque white, without alpha.
+Image flattenedOnWhite(const Image& image);
+
+// The source's properties cleaned for writing with upright pixels.
+Properties metadata(const ImageSource& source);
+
+}  // namespace krumple::Converter
