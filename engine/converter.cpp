@@ -90,12 +90,10 @@ std::expected<std::int64_t, ConvertError> convert(const std::filesystem::path& s
     if (settings.format == OutputFormat::jpeg && image->hasAlpha()) image = flattenedOnWhite(*image);
 
     Properties props = settings.stripMetadata ? Properties{} : metadata(*source);
-    if (!settings.format.isLossless())
-        props.insert_or_assign(std::string(prop::lossyCompressionQuality), settings.quality);
 
-    auto destination = ImageDestination::create(dst, settings.format.typeIdentifier(), replace);
+    auto destination = ImageDestination::create(dst, settings.format, replace);
     if (!destination) return std::unexpected(ConvertError::encodeFailed);
-    destination->addImage(*image, props);
+    destination->addImage(*image, props, optionsFor(settings.format, settings.quality));
     if (!destination->finalize()) {
         // Decoding happens during the write: tell a damaged source from a failing encoder.
         if (!source->decodesCleanly()) return std::unexpected(ConvertError::decodeFailed);

@@ -8,7 +8,7 @@
 
 #include "image_io.h"
 #include "metadata_blocks.h"
-#include "savers.h"
+#include "encoder.h"
 
 namespace krumple {
 
@@ -144,9 +144,10 @@ bool moveIntoPlace(const std::filesystem::path& from, const std::filesystem::pat
     return true;
 }
 
-// What the writer puts in the file: the image's own colour profile always,
-// and exactly the metadata the properties carry.
-VImage prepared(const Image& image, const Properties& props, Blob* exifOut, std::string* xmpOut) {
+// The pixels the encoder gets: upright, with their colour profile and no
+// other metadata; the metadata to write comes apart, rewritten for upright
+// pixels, exactly as the properties carry it.
+VImage prepared(const Image& image, const Properties& props, MetadataBlocks& blocks) {
     VImage out = image.pixels;
     // Formats other than JPEG cannot hold CMYK, and every viewer shows sRGB right.
     if (out.interpretation() == VIPS_INTERPRETATION_CMYK)
@@ -164,96 +165,55 @@ VImage prepared(const Image& image, const Properties& props, Blob* exifOut, std:
 
     const int orientation = static_cast<int>(numberAt(props, prop::orientation).value_or(1));
     if (auto it = props.find(prop::exifData); it != props.end() && it->second.blob()) {
-        if (auto upright = exif::upright(*it->second.blob(), orientation)) *exifOut = std::move(*upright);
+        if (auto upright = exif::upright(*it->second.blob(), orientation)) blocks.exif = std::move(*upright);
     }
     if (auto it = props.find(prop::xmpData); it != props.end() && it->second.string())
-        *xmpOut = xmp::upright(*it->second.string());
-    if (auto it = props.find(prop::iptcData); it != props.end() && it->second.blob()) {
-        const Blob& b = *it->second.blob();
-        vips_image_set_blob_copy(out.get_image(), VIPS_META_IPTC_NAME, b.data(), b.size());
-    }
-    if (!xmpOut->empty())
-        vips_image_set_blob_copy(out.get_image(), VIPS_META_XMP_NAME, xmpOut->data(), xmpOut->size());
-    out.set(VIPS_META_ORIENTATION, orientation);
+        blocks.xmp = xmp::upright(*it->second.string());
+    if (auto it = props.find(prop::iptcData); it != props.end() && it->second.blob()) blocks.iptc = *it->second.blob();
     return out;
 }
 
-// libvips rebuilds EXIF from per-tag fields on save, and drops every tag
-// without one. Let its own loader make those fields from our block.
-void attachExif(VImage& out, const Blob& tiff) {
-    static const Blob tinyJpeg = [] {
-        VipsBlob* blob = VImage::black(1, 1).jpegsave_buffer(VImage::option()->set("strip", true));
-        const auto* area = reinterpret_cast<VipsArea*>(blob);
-        const auto* b = static_cast<const std::uint8_t*>(area->data);
-        Blob jpeg(b, b + area->length);
-        vips_area_unref(reinterpret_cast<VipsArea*>(blob));
-        return jpeg;
-    }();
-    const Blob app1 = exif::withPrefix(tiff);
-    if (app1.size() + 2 > 0xFFFF) return;  // cannot travel in one JPEG segment
-    Blob carrier{0xFF, 0xD8, 0xFF, 0xE1, static_cast<std::uint8_t>((app1.size() + 2) >> 8),
-                 static_cast<std::uint8_t>((app1.size() + 2) & 0xFF)};
-    carrier.insert(carrier.end(), app1.begin(), app1.end());
-    carrier.insert(carrier.end(), tinyJpeg.begin() + 2, tinyJpeg.end());
-    const VImage parsed = VImage::new_from_buffer(carrier.data(), carrier.size(), "");
-    char** fields = vips_image_get_fields(parsed.get_image());
-    for (char** f = fields; *f; ++f) {
-        const std::string_view name(*f);
-        if (name.starts_with("exif-ifd") && !name.ends_with("-Orientation"))
-            out.set(*f, parsed.get_string(*f));
+// The destination's file for an encoder: streams go through a libvips target
+// over the descriptor, whole files are written as they are.
+class FileTarget final : public EncodeTarget {
+public:
+    explicit FileTarget(int fd) : sink_{fd} {}
+    void stream(const std::function<void(const vips::VTarget&)>& save) override {
+        handOver(&sink_);
+        save(targetFor(sink_));
+        takeOver(&sink_);
     }
-    g_strfreev(fields);
-    vips_image_set_blob_copy(out.get_image(), VIPS_META_EXIF_NAME, app1.data(), app1.size());
-}
-// libpng drops a profile it finds fault with (a D65 illuminant in its
-// header, say) without failing, and the pixels are then read as sRGB. A tiny
-// encode with the same profile tells; if it goes, the pixels go to sRGB.
-VImage withProfilePngKeeps(const VImage& image) {
-    if (image.get_typeof(VIPS_META_ICC_NAME) == 0) return image;
-    std::size_t size = 0;
-    const void* icc = image.get_blob(VIPS_META_ICC_NAME, &size);
-    VImage probe = VImage::black(1, 1, VImage::option()->set("bands", image.bands()))
-                       .cast(image.format())
-                       .copy(VImage::option()->set("interpretation", image.interpretation()));
-    vips_image_set_blob_copy(probe.get_image(), VIPS_META_ICC_NAME, icc, size);
-    const Blob png = savers::encode(probe, "public.png", std::nullopt);
-    if (VImage::new_from_buffer(png.data(), png.size(), "").get_typeof(VIPS_META_ICC_NAME) != 0) return image;
-    try {
-        const bool deep = image.format() == VIPS_FORMAT_USHORT;
-        return image.icc_transform("srgb", VImage::option()
-                                               ->set("embedded", true)
-                                               ->set("intent", VIPS_INTENT_RELATIVE)
-                                               ->set("depth", deep ? 16 : 8));
-    } catch (const vips::VError&) {
-        vips_error_clear();
-        return image;  // a profile lcms can't use either: written as before, without it
-    }
-}
+    void write(const Blob& bytes) override { sink_.failed = sink_.failed || !writeAll(sink_.fd, bytes); }
+    bool failed() const { return sink_.failed; }
+
+private:
+    DescriptorSink sink_;
+};
 }  // namespace
 
-std::unique_ptr<ImageDestination> ImageDestination::create(const std::filesystem::path& path,
-                                                           std::string_view typeIdentifier, Replace replace) {
+std::unique_ptr<ImageDestination> ImageDestination::create(const std::filesystem::path& path, OutputFormat format,
+                                                           Replace replace) {
     ensureImageLibrary();
-    if (!canEncode(typeIdentifier)) return nullptr;
+    if (!canEncode(format.typeIdentifier())) return nullptr;
     const std::filesystem::path folder = folderOf(path);
     if (const int fd = openUnnamed(folder); fd >= 0)
         return std::unique_ptr<ImageDestination>(
-            new ImageDestination(path, std::string(typeIdentifier), replace, {}, fd));
+            new ImageDestination(path, format, replace, {}, fd));
     // File systems without unnamed files: a hidden name, renamed at the end.
     for (int attempt = 0; attempt < 8; ++attempt) {
         std::filesystem::path temp = temporaryName(folder);
         const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0)
             return std::unique_ptr<ImageDestination>(
-                new ImageDestination(path, std::string(typeIdentifier), replace, std::move(temp), fd));
+                new ImageDestination(path, format, replace, std::move(temp), fd));
         if (errno != EEXIST) return nullptr;
     }
     return nullptr;
 }
 
-ImageDestination::ImageDestination(std::filesystem::path path, std::string typeIdentifier, Replace replace,
+ImageDestination::ImageDestination(std::filesystem::path path, OutputFormat format, Replace replace,
                                    std::filesystem::path temp, int fd)
-    : path_(std::move(path)), typeIdentifier_(std::move(typeIdentifier)), replace_(replace),
+    : path_(std::move(path)), format_(format), replace_(replace),
       temp_(std::move(temp)), fd_(fd) {}
 
 ImageDestination::~ImageDestination() {
@@ -261,36 +221,21 @@ ImageDestination::~ImageDestination() {
     if (!finalized_ && !temp_.empty()) ::unlink(temp_.c_str());
 }
 
-void ImageDestination::addImage(const Image& image, const Properties& properties) {
+void ImageDestination::addImage(const Image& image, const Properties& properties, const EncodeOptions& options) {
     image_ = image;
     properties_ = properties;
+    options_ = options;
 }
 
 bool ImageDestination::finalize() {
     if (!image_ || finalized_ || fd_ < 0) return false;
-    const std::optional<double> quality = numberAt(properties_, prop::lossyCompressionQuality);
     bool written = false;
     try {
-        Blob exifBlock;
-        std::string xmpPacket;
-        VImage out = prepared(*image_, properties_, &exifBlock, &xmpPacket);
-        if (typeIdentifier_ == "public.jxl") {
-            // libvips writes neither EXIF nor XMP into JPEG XL: add the boxes ourselves.
-            const Blob codestream = savers::encode(out, typeIdentifier_, quality);
-            const bool boxes = !exifBlock.empty() || !xmpPacket.empty();
-            const auto file = boxes ? jxl::withMetadataBoxes(codestream, exifBlock.empty() ? nullptr : &exifBlock,
-                                                             xmpPacket.empty() ? nullptr : &xmpPacket)
-                                    : std::optional<Blob>(codestream);
-            written = file && writeAll(fd_, *file);
-        } else {
-            if (typeIdentifier_ == "public.png") out = withProfilePngKeeps(out);
-            if (!exifBlock.empty()) attachExif(out, exifBlock);
-            DescriptorSink sink{fd_};
-            handOver(&sink);
-            savers::encode(out, typeIdentifier_, quality, targetFor(sink));
-            takeOver(&sink);
-            written = !sink.failed;
-        }
+        MetadataBlocks blocks;
+        const VImage out = prepared(*image_, properties_, blocks);
+        FileTarget target(fd_);
+        encoderFor(format_).encode(out, blocks, options_, target);
+        written = !target.failed();
     } catch (const vips::VError&) {
         vips_error_clear();
         written = false;

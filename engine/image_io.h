@@ -16,6 +16,7 @@
 #include <vips/vips8>
 
 #include "convert_settings.h"
+#include "encoder.h"
 #include "image_library.h"
 #include "properties.h"
 
@@ -75,27 +76,27 @@ public:
     // The file appears at `path` only when finalize() succeeds; with
     // Replace::never an existing file there is left untouched and finalize fails.
     static std::unique_ptr<ImageDestination> create(const std::filesystem::path& path,
-                                                    std::string_view typeIdentifier,
-                                                    Replace replace = Replace::allowed);
+                                                    OutputFormat format, Replace replace = Replace::allowed);
     ~ImageDestination();
     ImageDestination(const ImageDestination&) = delete;
     ImageDestination& operator=(const ImageDestination&) = delete;
 
-    void addImage(const Image& image, const Properties& properties);
+    void addImage(const Image& image, const Properties& properties, const EncodeOptions& options);
     // True when the complete file is at its path. On failure nothing of this
     // writer is left on disk.
     bool finalize();
 
 private:
-    ImageDestination(std::filesystem::path path, std::string typeIdentifier, Replace replace,
-                     std::filesystem::path temp, int fd);
+    ImageDestination(std::filesystem::path path, OutputFormat format, Replace replace, std::filesystem::path temp,
+                     int fd);
     std::filesystem::path path_;
-    std::string typeIdentifier_;
+    OutputFormat format_;
     Replace replace_;
     std::filesystem::path temp_;  // empty when fd_ is an unnamed (O_TMPFILE) file
     int fd_ = -1;
     std::optional<Image> image_;
     Properties properties_;
+    EncodeOptions options_;
     bool finalized_ = false;
 };
 

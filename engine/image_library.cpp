@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include "image_io.h"
-#include "savers.h"
+#include "encoder.h"
 
 namespace krumple {
 
@@ -56,16 +56,13 @@ void releaseImageLibraryThread() {
 }
 
 namespace {
-constexpr std::array<const char*, 6> outputTypes{"public.heic", "public.jpeg", "public.png",
-                                                 "public.avif", "public.jxl",  "org.webmproject.webp"};
-
 // A saver can exist while its codec is missing: only a real encode tells.
-bool probe(const char* typeIdentifier) {
+bool probe(OutputFormat format) {
     ensureImageLibrary();
     bool ok = false;
     try {
         const vips::VImage tiny = vips::VImage::black(16, 16, vips::VImage::option()->set("bands", 3));
-        ok = !savers::encode(tiny, typeIdentifier, 0.5).empty();
+        ok = !encodeToMemory(tiny, format, optionsFor(format, 0.5)).empty();
     } catch (const vips::VError&) {
     }
     vips_error_clear();
@@ -76,11 +73,12 @@ bool probe(const char* typeIdentifier) {
 bool canEncode(std::string_view typeIdentifier) {
     // Each type is probed once, when first asked for: a process that writes
     // JPEG never starts the HEVC or AV1 encoders.
-    static std::array<std::once_flag, outputTypes.size()> once;
-    static std::array<bool, outputTypes.size()> result{};
-    for (std::size_t i = 0; i < outputTypes.size(); ++i) {
-        if (typeIdentifier != outputTypes[i]) continue;
-        std::call_once(once[i], [i] { result[i] = probe(outputTypes[i]); });
+    const auto& formats = OutputFormat::allCases();
+    static std::array<std::once_flag, 6> once;
+    static std::array<bool, 6> result{};
+    for (std::size_t i = 0; i < formats.size(); ++i) {
+        if (typeIdentifier != formats[i].typeIdentifier()) continue;
+        std::call_once(once[i], [&formats, i] { result[i] = probe(formats[i]); });
         return result[i];
     }
     return false;
@@ -89,8 +87,8 @@ bool canEncode(std::string_view typeIdentifier) {
 const std::vector<std::string>& writableTypeIdentifiers() {
     static const std::vector<std::string> types = [] {
         std::vector<std::string> found;
-        for (const char* t : outputTypes)
-            if (canEncode(t)) found.emplace_back(t);
+        for (OutputFormat f : OutputFormat::allCases())
+            if (canEncode(f.typeIdentifier())) found.emplace_back(f.typeIdentifier());
         return found;
     }();
     return types;

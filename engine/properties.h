@@ -37,9 +37,6 @@ inline constexpr std::string_view orientation = "Orientation";
 inline constexpr std::string_view exifData = "{ExifData}";
 inline constexpr std::string_view xmpData = "{XMPData}";
 inline constexpr std::string_view iptcData = "{IPTCData}";
-
-// Written by the converter, read by the writer: 0–1, higher is better.
-inline constexpr std::string_view lossyCompressionQuality = "LossyCompressionQuality";
 }  // namespace prop
 
 // A number stored at `key`, or nullopt when absent or not a number.

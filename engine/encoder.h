@@ -1,0 +1,70 @@
+#pragma once
+
+// Internal to the engine: one encoder per output format, behind one
+// interface. Every encoder writes through the destination's EncodeTarget,
+// which owns the atomic file handling.
+
+#include <functional>
+#include <string>
+
+#include <vips/vips8>
+
+#include "output_format.h"
+#include "properties.h"
+
+namespace krumple {
+
+struct EncodeOptions {
+    int q = 80;             // the codec's own quality scale, 1–100; lossless formats ignore it
+    bool lossless = false;  // not offered by any encoder yet
+    int bitDepth = 8;       // per sample
+};
+
+// The options for our quality, 0–1: each lossy codec's Q is calibrated to
+// look about as good as JPEG's at the same quality (bench/README.md, "Quality").
+EncodeOptions optionsFor(OutputFormat format, double quality);
+
+// Metadata blocks to write, already rewritten for upright pixels; empty means none.
+struct MetadataBlocks {
+    Blob exif;  // TIFF structure, no "Exif\0\0" prefix
+    std::string xmp;
+    Blob iptc;
+};
+
+// Where an encoder writes. Success is decided here, by the writes
+// themselves, not by what a saver reports.
+class EncodeTarget {
+public:
+    virtual ~EncodeTarget() = default;
+    // Runs a libvips saver that streams into the target.
+    virtual void stream(const std::function<void(const vips::VTarget&)>& save) = 0;
+    // Writes a file made whole in memory.
+    virtual void write(const Blob& bytes) = 0;
+};
+
+class Encoder {
+public:
+    virtual ~Encoder() = default;
+    // The image is upright, carries its colour profile and no other metadata.
+    // Throws vips::VError when the codec fails.
+    virtual void encode(const vips::VImage& image, const MetadataBlocks& metadata, const EncodeOptions& options,
+                        EncodeTarget& out) const = 0;
+};
+
+const Encoder& encoderFor(OutputFormat format);
+
+// The encoder's whole file in memory: for probing and calibrating.
+Blob encodeToMemory(const vips::VImage& image, OutputFormat format, const EncodeOptions& options);
+
+// For the encoders over libvips' savers: the blocks as the savers expect them
+// on the image.
+vips::VImage withMetadata(const vips::VImage& image, const MetadataBlocks& metadata);
+
+const Encoder& heicEncoder();
+const Encoder& jpegEncoder();
+const Encoder& pngEncoder();
+const Encoder& avifEncoder();
+const Encoder& jxlEncoder();
+const Encoder& webpEncoder();
+
+}  // namespace krumple
