@@ -3,7 +3,7 @@
 # libheif called directly. Builds the bench program if needed, fetches the
 # photos if missing, prints Markdown tables on stdout and progress on stderr.
 #
-#   bench/run-heif-sweep.sh [all|heic|avif|heic-full|avif-full|check|heic-match|heic-match-full]
+#   bench/run-heif-sweep.sh [all|heic|avif|heic-full|avif-full|check|heic-match|heic-match-full|heic-match-strict]
 #
 # heic / avif: every setting × Q on the sweep photos shrunk to 1024 px wide,
 # with Butteraugli; *-full: the deciding rows at full size, CPU and bytes
@@ -11,8 +11,9 @@
 # check: the Butteraugli API against butteraugli_main on one pair;
 # heic-match: x265 options at the fast presets, each bisected for the crf
 # (with a fraction, through ipratio) whose mean Butteraugli matches today's;
-# heic-match-full: the deciding rows at full size, median of REPS runs, with
-# Butteraugli.
+# heic-match-full: the same bisection at full size, then the matched points
+# as median of REPS runs, with Butteraugli; heic-match-strict: bisection with
+# every photo at most today's Butteraugli.
 # KRUMPLE_BENCH_BUILD sets the build folder; the photos come from
 # fetch-photos.sh (never the repository).
 set -euo pipefail
@@ -71,12 +72,51 @@ heic_match() {
         --variant "x265:aq-strength=0.8" --variant "x265:aq-strength=1.2" \
         --variant "x265:cbqpoffs=2 x265:crqpoffs=2" --variant "x265:rdoq-level=2 x265:psy-rdoq=1" \
         --variant "x265:aq-mode=1" "${match_photos[@]}"
+    "$bench" sweep "${m[@]}" --axis preset=fast --axis tune=ssim \
+        --variant "x265:aq-strength=0.6" --variant "x265:aq-strength=0.8 x265:wpp=0" \
+        --variant "x265:aq-strength=0.8 x265:wpp=0 tu-intra-depth=1" \
+        --variant "x265:aq-strength=0.6 x265:wpp=0 tu-intra-depth=1" "${match_photos[@]}"
+    # ultrafast's saving is its 16 px smallest CU; its other cuts are undone here
+    local u="x265:aq-strength=1 x265:signhide=1 x265:sao=1"
+    "$bench" sweep "${m[@]}" --axis preset=ultrafast --axis tune=ssim \
+        --variant "" --variant "$u" --variant "$u x265:rdoq-level=1" --variant "$u x265:rdoq-level=2" \
+        --variant "$u x265:rdoq-level=2 x265:wpp=0" --variant "$u x265:rdoq-level=2 x265:ctu=64" "${match_photos[@]}"
+    u="$u x265:rdoq-level=2 x265:wpp=0"
+    "$bench" sweep "${m[@]}" --axis preset=ultrafast --axis tune=ssim \
+        --variant "$u x265:aq-strength=0.8" --variant "$u x265:fast-intra=0" --variant "$u x265:rd=3" \
+        --variant "$u tu-intra-depth=3" "${match_photos[@]}"
+    u="preset=ultrafast $u tu-intra-depth=3"
+    local f="preset=fast x265:aq-strength=0.8 x265:wpp=0 tu-intra-depth=1" v=(--variant "$u x265:aq-strength=0.8")
+    for base in "$f" "$u"; do
+        for x in "x265:deblock=-1:-1" "x265:deblock=1:1" "x265:cbqpoffs=-2 x265:crqpoffs=-2" "x265:qg-size=16" \
+            "x265:aq-mode=4" "x265:strong-intra-smoothing=0"; do
+            v+=(--variant "$base $x")
+        done
+    done
+    "$bench" sweep "${m[@]}" --axis tune=ssim "${v[@]}" "${match_photos[@]}"
+    f="preset=fast x265:wpp=0 tu-intra-depth=1"
+    local c="x265:cbqpoffs=-2 x265:crqpoffs=-2"
+    "$bench" sweep "${m[@]}" --axis tune=ssim --variant "$f x265:aq-mode=4" \
+        --variant "$f x265:aq-mode=4 x265:aq-strength=0.8" --variant "$f x265:aq-mode=4 x265:aq-strength=0.8 $c" \
+        --variant "$f x265:aq-mode=4 x265:aq-strength=0.6" --variant "$f x265:aq-mode=4 x265:aq-strength=0.8 x265:rd=1" \
+        --variant "$u $c x265:aq-strength=0.8" --variant "$u x265:cbqpoffs=-4 x265:crqpoffs=-4" "${match_photos[@]}"
 }
 heic_match_full() {
-    local u="x265:aq-strength=1 x265:signhide=1 x265:sao=1 x265:rdoq-level=2 x265:wpp=0 tu-intra-depth=3"
-    "$bench" sweep --max-width 0 --reps "$reps" --set chroma=420 --axis tune=ssim --crf 27.6875,28.5 \
-        --variant "preset=fast x265:aq-strength=0.8 x265:wpp=0 tu-intra-depth=1" --variant "preset=ultrafast $u" \
-        "${match_full_photos[@]}"
+    local a="preset=fast x265:wpp=0 tu-intra-depth=1 x265:aq-mode=4 x265:aq-strength=0.8"
+    local v="preset=ultrafast x265:signhide=1 x265:sao=1 x265:rdoq-level=2 x265:wpp=0 tu-intra-depth=3"
+    v="$v x265:cbqpoffs=-2 x265:crqpoffs=-2 x265:aq-strength=0.8"
+    "$bench" sweep --max-width 0 --set chroma=420 --match-crf 27.5,28.75 --steps 4 --axis tune=ssim \
+        --variant "preset=fast" --variant "$a" --variant "$v" "${match_full_photos[@]}"
+    # the matched points above, median of REPS runs
+    "$bench" sweep --max-width 0 --reps "$reps" --set chroma=420 --crf 27.890625,27.96875 --axis tune=ssim \
+        --variant "$a" --variant "$v" "${match_full_photos[@]}"
+}
+heic_match_strict() {
+    local a="preset=fast x265:wpp=0 tu-intra-depth=1 x265:aq-mode=4 x265:aq-strength=0.8"
+    local v="preset=ultrafast x265:signhide=1 x265:sao=1 x265:rdoq-level=2 x265:wpp=0 tu-intra-depth=3"
+    v="$v x265:cbqpoffs=-2 x265:crqpoffs=-2 x265:aq-strength=0.8"
+    "$bench" sweep --max-width 1024 --set chroma=420 --match-crf 26.5,28.5 --steps 5 --every-photo --axis tune=ssim \
+        --variant "preset=fast" --variant "$a" --variant "$v" "${match_photos[@]}"
 }
 check() {
     local work=/tmp/krumple-bench-heif-check
@@ -96,5 +136,6 @@ case $mode in
     check) check ;;
     heic-match) heic_match ;;
     heic-match-full) heic_match_full ;;
+    heic-match-strict) heic_match_strict ;;
     *) echo "unknown mode $mode" >&2; exit 2 ;;
 esac
