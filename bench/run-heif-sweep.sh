@@ -110,6 +110,11 @@ heic_match_full() {
     # the matched points above, median of REPS runs
     "$bench" sweep --max-width 0 --reps "$reps" --set chroma=420 --crf 27.890625,27.96875 --axis tune=ssim \
         --variant "$a" --variant "$v" "${match_full_photos[@]}"
+    # 1024 px's best over the mean, bisected at full size with REPS runs per point
+    local w="preset=ultrafast x265:aq-strength=1 x265:signhide=1 x265:sao=1 x265:rdoq-level=2 x265:wpp=0"
+    w="$w tu-intra-depth=3 x265:cbqpoffs=-2 x265:crqpoffs=-2"
+    "$bench" sweep --max-width 0 --reps "$reps" --set chroma=420 --match-crf 27.5,28.75 --steps 4 --axis tune=ssim \
+        --variant "$w" "${match_full_photos[@]}"
 }
 heic_match_strict() {
     local a="preset=fast x265:wpp=0 tu-intra-depth=1 x265:aq-mode=4 x265:aq-strength=0.8"
