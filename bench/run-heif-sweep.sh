@@ -115,6 +115,9 @@ heic_match_full() {
     w="$w tu-intra-depth=3 x265:cbqpoffs=-2 x265:crqpoffs=-2"
     "$bench" sweep --max-width 0 --reps "$reps" --set chroma=420 --match-crf 27.5,28.75 --steps 4 --axis tune=ssim \
         --variant "$w" "${match_full_photos[@]}"
+    # the ultrafast candidate with the 18 MP photo added, one run per point
+    "$bench" sweep --max-width 0 --set chroma=420 --match-crf 27.5,28.75 --steps 4 --axis tune=ssim \
+        --variant "$v" "${match_full_photos[@]}" "$m/abstract/Elephants_5640x3172.jpg"
 }
 heic_match_strict() {
     local a="preset=fast x265:wpp=0 tu-intra-depth=1 x265:aq-mode=4 x265:aq-strength=0.8"
