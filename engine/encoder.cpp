@@ -52,13 +52,14 @@ public:
     void stream(const std::function<void(const vips::VTarget&)>& save) override {
         const vips::VTarget target = vips::VTarget::new_to_memory();
         save(target);
-        GBytes* bytes = nullptr;
-        g_object_get(target.get_target(), "blob", &bytes, nullptr);
-        if (!bytes) throw vips::VError("no output");
-        gsize size = 0;
-        const auto* data = static_cast<const std::uint8_t*>(g_bytes_get_data(bytes, &size));
-        out.assign(data, data + size);
-        g_bytes_unref(bytes);
+        // A memory target hands its bytes over as a VipsBlob, with a reference for us.
+        VipsBlob* blob = nullptr;
+        g_object_get(target.get_target(), "blob", &blob, nullptr);
+        if (!blob) throw vips::VError("no output");
+        const auto* area = reinterpret_cast<VipsArea*>(blob);
+        const auto* data = static_cast<const std::uint8_t*>(area->data);
+        out.assign(data, data + area->length);
+        vips_area_unref(reinterpret_cast<VipsArea*>(blob));
     }
     void write(const Blob& bytes) override { out = bytes; }
     Blob out;
