@@ -15,9 +15,7 @@
 namespace krumple {
 
 struct EncodeOptions {
-    int q = 80;             // the codec's own quality scale, 1–100; lossless formats ignore it
-    bool lossless = false;  // not offered by any encoder yet
-    int bitDepth = 8;       // per sample
+    int q = 80;  // the codec's own quality scale, 1–100; lossless formats ignore it
 };
 
 // The options for our quality, 0–1: each lossy codec's Q is calibrated to

@@ -128,9 +128,10 @@ std::optional<Decoded> decodeIndependently(const fs::path& file, const fs::path&
     if (ext == ".heic") command = "heif-convert " + in + " " + out;
     if (ext == ".avif") command = "avifdec " + in + " " + out;
     CommandResult result = run(command + " 2>&1");
+    std::error_code ec;
     // Their PNG writer (libpng) refuses some valid profiles, such as one with
     // a D65 illuminant in its header; JPEG at full quality keeps any profile.
-    if ((ext == ".heic" || ext == ".avif") && (result.status != 0 || fs::file_size(png) == 0)) {
+    if ((ext == ".heic" || ext == ".avif") && (result.status != 0 || fs::file_size(png, ec) == 0)) {
         png.replace_extension(".jpg");
         result = run((ext == ".heic" ? "heif-convert -q 100 " : "avifdec -q 100 ") + in + " " + shellQuoted(png) + " 2>&1");
     }
