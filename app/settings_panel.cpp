@@ -39,7 +39,7 @@ QHBoxLayout* row(QVBoxLayout* rows) {
 }  // namespace
 
 QString SettingsPanel::qualityLabel(OutputFormat format, double quality) {
-    if (format.isLossless()) return tr("Lossless");
+    if (format.isLosslessAt(quality)) return tr("Lossless");
     // llround takes halves away from zero: 0.125 shows as 13%.
     return tr("%1%").arg(static_cast<qlonglong>(std::llround(quality * 100)));
 }

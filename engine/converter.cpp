@@ -23,6 +23,20 @@ std::optional<std::int64_t> decodeLimit(const ImageSource& source, const Convert
         longer = static_cast<double>(roundedWhole(longer * static_cast<double>(*settings.maxWidth) / size->width));
     return roundedWhole(longer);
 }
+
+// Formats that hold more than 8 bits a sample.
+bool keepsDeepColour(OutputFormat format) {
+    return format == OutputFormat::png || format == OutputFormat::jxl || format == OutputFormat::heic ||
+           format == OutputFormat::avif;
+}
+
+// Whether the image is the stored image 0 untouched: no turn, no resize.
+bool isStoredAsIs(const ImageSource& source, const Image& image) {
+    const Properties& p = source.properties();
+    return numberAt(p, prop::orientation).value_or(1) == 1 &&
+           numberAt(p, prop::pixelWidth) == static_cast<double>(image.width()) &&
+           numberAt(p, prop::pixelHeight) == static_cast<double>(image.height());
+}
 }  // namespace
 
 bool canRead(const std::filesystem::path& file) { return ImageSource::open(file) != nullptr; }
@@ -36,13 +50,14 @@ std::optional<PixelSize> orientedSize(const ImageSource& source) {
     return quarterTurn ? PixelSize{*height, *width} : PixelSize{*width, *height};
 }
 
-std::optional<Image> decode(const ImageSource& source, std::optional<std::int64_t> maxPixel, bool decodeNow) {
+std::optional<Image> decode(const ImageSource& source, std::optional<std::int64_t> maxPixel, bool decodeNow,
+                            bool keepDepth) {
     if (!maxPixel) {
         const auto size = orientedSize(source);
         if (!size) return source.storedImage();
         maxPixel = roundedWhole(std::max(size->width, size->height));
     }
-    if (auto image = source.thumbnail(*maxPixel, decodeNow)) return image;
+    if (auto image = source.thumbnail(*maxPixel, decodeNow, keepDepth)) return image;
     return source.storedImage();
 }
 
@@ -84,7 +99,7 @@ std::expected<std::int64_t, ConvertError> convert(const std::filesystem::path& s
 
     const auto maxPixel = decodeLimit(*source, settings);
     // Pixels stream from the decoder into the encoder; nothing holds the whole picture.
-    auto image = decode(*source, maxPixel, /*decodeNow=*/false);
+    auto image = decode(*source, maxPixel, /*decodeNow=*/false, /*keepDepth=*/keepsDeepColour(settings.format));
     if (!image) return std::unexpected(ConvertError::decodeFailed);
 
     if (settings.format == OutputFormat::jpeg && image->hasAlpha()) image = flattenedOnWhite(*image);
@@ -93,7 +108,11 @@ std::expected<std::int64_t, ConvertError> convert(const std::filesystem::path& s
 
     auto destination = ImageDestination::create(dst, settings.format, replace);
     if (!destination) return std::unexpected(ConvertError::encodeFailed);
-    destination->addImage(*image, props, optionsFor(settings.format, settings.quality));
+    EncodeOptions options = optionsFor(settings.format, settings.quality);
+    if (image->pixels.format() == VIPS_FORMAT_USHORT) options.bitDepth = 16;
+    if (options.lossless && settings.format == OutputFormat::jxl && isStoredAsIs(*source, *image))
+        options.jpeg = source->jpegFile();
+    destination->addImage(*image, props, options);
     if (!destination->finalize()) {
         // Decoding happens during the write: tell a damaged source from a failing encoder.
         if (!source->decodesCleanly()) return std::unexpected(ConvertError::decodeFailed);

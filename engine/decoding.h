@@ -14,9 +14,10 @@ namespace krumple::Converter {
 // Width and height after orientation, from the source's properties.
 std::optional<PixelSize> orientedSize(const ImageSource& source);
 
-// Upright image 0 with its longer side at most maxPixel (full size when absent).
+// Upright image 0 with its longer side at most maxPixel (full size when
+// absent); 8-bit unless `keepDepth` and the source has 16 bits a sample.
 std::optional<Image> decode(const ImageSource& source, std::optional<std::int64_t> maxPixel,
-                            bool decodeNow = true);
+                            bool decodeNow = true, bool keepDepth = false);
 
 // The image composited over opaque white, without alpha.
 Image flattenedOnWhite(const Image& image);

@@ -94,7 +94,12 @@ void attachExif(VImage& out, const Blob& tiff) {
 }
 }  // namespace
 
-EncodeOptions optionsFor(OutputFormat format, double quality) { return EncodeOptions{codecQ(format, quality)}; }
+EncodeOptions optionsFor(OutputFormat format, double quality) {
+    EncodeOptions options;
+    options.q = codecQ(format, quality);
+    options.lossless = format.isLosslessAt(quality);
+    return options;
+}
 
 const Encoder& encoderFor(OutputFormat format) {
     switch (format) {

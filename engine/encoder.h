@@ -5,6 +5,7 @@
 // which owns the atomic file handling.
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include <vips/vips8>
@@ -15,11 +16,19 @@
 namespace krumple {
 
 struct EncodeOptions {
-    int q = 80;  // the codec's own quality scale, 1–100; lossless formats ignore it
+    int q = 80;             // the codec's own quality scale, 1–100; lossless ignores it
+    bool lossless = false;  // exact pixels
+    // 8, or 16 for a deep source: PNG and JPEG XL keep 16 bits, HEIC and
+    // AVIF store 10, JPEG and WebP 8. The image arrives at this depth.
+    int bitDepth = 8;
+    // The source JPEG file when decoding it gives exactly the image (upright
+    // as stored, full size): JPEG XL may carry it over without decoding.
+    std::shared_ptr<const Blob> jpeg;
 };
 
 // The options for our quality, 0–1: each lossy codec's Q is calibrated to
 // look about as good as JPEG's at the same quality (bench/README.md, "Quality").
+// Lossless where the format is lossless at that quality.
 EncodeOptions optionsFor(OutputFormat format, double quality);
 
 // Metadata blocks to write, already rewritten for upright pixels; empty means none.

@@ -147,11 +147,13 @@ bool moveIntoPlace(const std::filesystem::path& from, const std::filesystem::pat
 // The pixels the encoder gets: upright, with their colour profile and no
 // other metadata; the metadata to write comes apart, rewritten for upright
 // pixels, exactly as the properties carry it.
-VImage prepared(const Image& image, const Properties& props, MetadataBlocks& blocks) {
+VImage prepared(const Image& image, const Properties& props, int bitDepth, MetadataBlocks& blocks) {
     VImage out = image.pixels;
     // Formats other than JPEG cannot hold CMYK, and every viewer shows sRGB right.
     if (out.interpretation() == VIPS_INTERPRETATION_CMYK)
         out = out.icc_transform("srgb", VImage::option()->set("embedded", true)->set("input_profile", "cmyk"));
+    if (bitDepth <= 8 && out.format() == VIPS_FORMAT_USHORT) out = (out >> 8).cast(VIPS_FORMAT_UCHAR).copy(
+        VImage::option()->set("interpretation", out.bands() < 3 ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB));
     out = out.copy();
 
     char** fields = vips_image_get_fields(out.get_image());
@@ -232,7 +234,7 @@ bool ImageDestination::finalize() {
     bool written = false;
     try {
         MetadataBlocks blocks;
-        const VImage out = prepared(*image_, properties_, blocks);
+        const VImage out = prepared(*image_, properties_, options_.bitDepth, blocks);
         FileTarget target(fd_);
         encoderFor(format_).encode(out, blocks, options_, target);
         written = !target.failed();

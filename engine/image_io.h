@@ -45,8 +45,9 @@ public:
     // Image 0 upright, longer side at most maxPixel, never upscaled. With
     // `decodeNow` the pixels are in memory when this returns; otherwise they
     // stream into whatever consumes them. nullopt when the header is refused
-    // (absurd pixel count) or the decoder fails.
-    std::optional<Image> thumbnail(std::int64_t maxPixel, bool decodeNow = true) const;
+    // (absurd pixel count) or the decoder fails. With `keepDepth`, a source
+    // of 16 bits a sample stays 16-bit; otherwise every image is 8-bit.
+    std::optional<Image> thumbnail(std::int64_t maxPixel, bool decodeNow = true, bool keepDepth = false) const;
 
     // Image 0 as stored: full size, no orientation applied.
     std::optional<Image> storedImage() const;
@@ -56,6 +57,9 @@ public:
     bool decodesCleanly() const;
 
     const std::filesystem::path& path() const { return path_; }
+
+    // The whole file when it is a JPEG (and not absurdly large), else nullptr.
+    std::shared_ptr<const Blob> jpegFile() const;
 
 private:
     ImageSource(std::filesystem::path path, vips::VImage header, Properties props, bool magick);

@@ -184,6 +184,31 @@ bool asciiPnmHasEverySample(const std::filesystem::path& path, const VImage& hea
     return seen >= needed;
 }
 
+bool isDeep(const VImage& header) {
+    return header.format() == VIPS_FORMAT_USHORT && header.interpretation() != VIPS_INTERPRETATION_CMYK;
+}
+
+// Upright, longer side at most `box`, still 16 bits a sample: libvips'
+// thumbnail always lands on 8. Alpha is premultiplied while resampling, as
+// the thumbnail does.
+VImage deepUpright(VImage image, int box) {
+    const bool grey = image.bands() < 3;
+    const VipsInterpretation wanted = grey ? VIPS_INTERPRETATION_GREY16 : VIPS_INTERPRETATION_RGB16;
+    if (image.interpretation() != wanted && image.interpretation() != VIPS_INTERPRETATION_sRGB &&
+        image.interpretation() != VIPS_INTERPRETATION_B_W && image.interpretation() != VIPS_INTERPRETATION_MULTIBAND)
+        image = image.colourspace(wanted);
+    image = image.autorot();
+    const double longer = std::max(image.width(), image.height());
+    if (longer > box) {
+        const bool alpha = image.has_alpha();
+        if (alpha) image = image.premultiply(VImage::option()->set("max_alpha", 65535.0));
+        image = image.resize(box / longer, VImage::option()->set("kernel", VIPS_KERNEL_LANCZOS3));
+        if (alpha) image = image.unpremultiply(VImage::option()->set("max_alpha", 65535.0));
+        image = image.cast(VIPS_FORMAT_USHORT);
+    }
+    return image.copy(VImage::option()->set("interpretation", wanted));
+}
+
 std::optional<Image> finish(VImage image, bool decodeNow) {
     if (decodeNow) image = image.copy_memory();
     return Image{image, decodeNow};
@@ -229,10 +254,19 @@ VImage ImageSource::load(bool failOnTruncated) const {
     return openHeader(path_, failOnTruncated ? VIPS_FAIL_ON_TRUNCATED : VIPS_FAIL_ON_NONE);
 }
 
-std::optional<Image> ImageSource::thumbnail(std::int64_t maxPixel, bool decodeNow) const {
+std::optional<Image> ImageSource::thumbnail(std::int64_t maxPixel, bool decodeNow, bool keepDepth) const {
     if (!decodable() || maxPixel < 1) return std::nullopt;
     const int box = static_cast<int>(std::min<std::int64_t>(maxPixel, 10'000'000));
     try {
+        if (keepDepth && isDeep(header_)) {
+            // Turning needs random access; a picture already upright streams.
+            const bool turned = header_.get_typeof(VIPS_META_ORIENTATION) != 0 &&
+                                header_.get_int(VIPS_META_ORIENTATION) > 1;
+            const VImage full = magick_ ? header_
+                                        : openHeader(path_, VIPS_FAIL_ON_TRUNCATED,
+                                                     turned ? VIPS_ACCESS_RANDOM : VIPS_ACCESS_SEQUENTIAL);
+            return finish(deepUpright(full, box), decodeNow);
+        }
         const auto options = [box] {
             return VImage::option()->set("height", box)->set("size", VIPS_SIZE_DOWN);
         };
@@ -279,6 +313,22 @@ bool ImageSource::decodesCleanly() const {
         vips_error_clear();
         return false;
     }
+}
+
+std::shared_ptr<const Blob> ImageSource::jpegFile() const {
+    constexpr std::uintmax_t limit = std::uintmax_t{256} << 20;
+    if (magick_ || header_.get_typeof("vips-loader") == 0 ||
+        !std::string_view(header_.get_string("vips-loader")).starts_with("jpegload"))
+        return nullptr;
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path_, ec);
+    if (ec || size == 0 || size > limit) return nullptr;
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    auto bytes = std::make_shared<Blob>(size);
+    const bool whole = readUpTo(fd, reinterpret_cast<char*>(bytes->data()), size) == size;
+    ::close(fd);
+    return whole ? bytes : nullptr;
 }
 
 }  // namespace krumple

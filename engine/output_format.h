@@ -32,6 +32,11 @@ public:
     std::string_view fileExtension() const;
     std::string_view typeIdentifier() const;
     bool isLossless() const { return case_ == png; }
+    // Whether this format writes exact pixels at `quality` (0–1): PNG always,
+    // JPEG XL and WebP at 100 %.
+    bool isLosslessAt(double quality) const {
+        return isLossless() || ((case_ == jxl || case_ == webp) && quality >= 1.0);
+    }
 
 private:
     Case case_;
