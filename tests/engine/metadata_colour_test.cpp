@@ -3,6 +3,7 @@
 // back through each format's reference decoder and through display loading.
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -55,7 +56,8 @@ TEST_P(CameraPhoto, UprightWithMetadataKeptOrStrippedAndTheColourProfileKept) {
             EXPECT_EQ(tag.value, "1") << tag.group;
             orientations += tag.group + " ";
         }
-        for (const char* group : {"GPS", "XMP", "IPTC"})
+        // Stripped means no EXIF block at all, not even one libvips makes up.
+        for (const char* group : {"IFD0", "ExifIFD", "GPS", "XMP", "IPTC"})
             if (tag.group.starts_with(group)) metadata += "[" + tag.group + "] " + tag.name + "; ";
         EXPECT_NE(tag.group, "IFD1") << "the old thumbnail is still there";
         EXPECT_NE(tag.name, "Rotation") << tag.value;
@@ -177,6 +179,49 @@ INSTANTIATE_TEST_SUITE_P(
         ColourSource{"grey_16_bit", "grey.png", "",
                      [] { return patches().colourspace(VIPS_INTERPRETATION_GREY16); }, false, 3}),
     [](const auto& test) { return std::string(test.param.name); });
+
+// Levels of band 0 in use: a 16-bit ramp across 1024 pixels has 1024, any
+// 8-bit copy of it at most 256.
+int levels(const VImage& image) {
+    const VImage used = image.extract_band(0).hist_find() > 0;
+    return static_cast<int>(std::lround(used.avg() / 255.0 * used.width()));
+}
+
+class DeepColour : public ::testing::TestWithParam<OutputFormat> {};
+
+// A 16-bit source keeps more than 8 bits where the format can hold them, and
+// an 8-bit one stays 8-bit everywhere, so its files don't grow.
+TEST_P(DeepColour, SixteenBitsKeptWhereTheFormatHoldsThemAndEightStayEight) {
+    const OutputFormat format = GetParam();
+    TempDir dir;
+    const VImage ramp = (VImage::xyz(1024, 32)[0] * 64).cast(VIPS_FORMAT_USHORT);
+    const VImage rgb16 = VImage::bandjoin(std::vector<VImage>{ramp, ramp.flip(VIPS_DIRECTION_HORIZONTAL), ramp})
+                             .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16));
+    save(rgb16, dir / "deep.png");
+    save((rgb16 >> 8).cast(VIPS_FORMAT_UCHAR).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB)),
+         dir / "eight.png");
+    const bool holdsDeep = format != OutputFormat::jpeg && format != OutputFormat::webp;
+    for (const char* stem : {"deep", "eight"}) {
+        SCOPED_TRACE(stem);
+        const bool deep = stem == std::string_view("deep");
+        const fs::path dst = outputName(dir.path(), stem, format);
+        ASSERT_TRUE(converted(dir / (std::string(stem) + ".png"), dst, ConvertSettings{format, 0.9, {}, false}));
+        const VImage out = VImage::new_from_file(dst.c_str());
+        EXPECT_EQ(out.format(), deep && holdsDeep ? VIPS_FORMAT_USHORT : VIPS_FORMAT_UCHAR);
+        if (out.get_typeof("heif-bitdepth") != 0) {
+            EXPECT_EQ(out.get_int("heif-bitdepth"), deep ? 10 : 8);
+        }
+        if (deep && holdsDeep) {
+            EXPECT_GT(levels(out), format.isLossless() ? 1000 : 600);
+        }
+        if (format.isLossless()) {
+            EXPECT_EQ(levels(out), deep ? 1024 : 256);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFormat, DeepColour, ::testing::ValuesIn(OutputFormat::allCases()),
+                         [](const auto& test) { return std::string(test.param.rawValue()); });
 
 }  // namespace
 }  // namespace krumple::test
