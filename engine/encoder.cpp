@@ -68,14 +68,7 @@ public:
 // libvips rebuilds EXIF from per-tag fields on save, and drops every tag
 // without one. Let its own loader make those fields from our block.
 void attachExif(VImage& out, const Blob& tiff) {
-    static const Blob tinyJpeg = [] {
-        VipsBlob* blob = VImage::black(1, 1).jpegsave_buffer(VImage::option()->set("strip", true));
-        const auto* area = reinterpret_cast<VipsArea*>(blob);
-        const auto* b = static_cast<const std::uint8_t*>(area->data);
-        Blob jpeg(b, b + area->length);
-        vips_area_unref(reinterpret_cast<VipsArea*>(blob));
-        return jpeg;
-    }();
+    static const Blob tinyJpeg = takeBlob(VImage::black(1, 1).jpegsave_buffer(VImage::option()->set("strip", true)));
     const Blob app1 = exif::withPrefix(tiff);
     if (app1.size() + 2 > 0xFFFF) return;  // cannot travel in one JPEG segment
     Blob carrier{0xFF, 0xD8, 0xFF, 0xE1, static_cast<std::uint8_t>((app1.size() + 2) >> 8),
@@ -117,6 +110,14 @@ Blob encodeToMemory(const VImage& image, OutputFormat format, const EncodeOption
     MemoryTarget target;
     encoderFor(format).encode(image, {}, options, target);
     return std::move(target.out);
+}
+
+Blob takeBlob(VipsBlob* blob) {
+    auto* area = reinterpret_cast<VipsArea*>(blob);
+    const auto* bytes = static_cast<const std::uint8_t*>(area->data);
+    Blob out(bytes, bytes + area->length);
+    vips_area_unref(area);
+    return out;
 }
 
 VImage withMetadata(const VImage& image, const MetadataBlocks& metadata) {

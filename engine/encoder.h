@@ -63,6 +63,9 @@ const Encoder& encoderFor(OutputFormat format);
 // The encoder's whole file in memory: for probing and calibrating.
 Blob encodeToMemory(const vips::VImage& image, OutputFormat format, const EncodeOptions& options);
 
+// The bytes of a saver's buffer, which is released.
+Blob takeBlob(VipsBlob* blob);
+
 // For the encoders over libvips' savers: the blocks as the savers expect them
 // on the image.
 vips::VImage withMetadata(const vips::VImage& image, const MetadataBlocks& metadata);
