@@ -55,6 +55,16 @@ private Q_SLOTS:
         QTest::keyClick(panel.qualitySlider(), Qt::Key_Home);
         QCOMPARE(store.quality(), 0.05);
         QCOMPARE(quality(), QString("5%"));
+        // At 100 %, JPEG XL and WebP write lossless files; the slider still moves.
+        QTest::keyClick(panel.qualitySlider(), Qt::Key_End);
+        QCOMPARE(quality(), QString("100%"));
+        for (const char* lossless : {"JPEG XL", "WebP"}) {
+            QVERIFY(pick(panel.formatPicker(), lossless));
+            QCOMPARE(quality(), QString("Lossless"));
+        }
+        QVERIFY(pick(panel.formatPicker(), "HEIC"));
+        QCOMPARE(quality(), QString("100%"));
+        QVERIFY(pick(panel.formatPicker(), "JPEG"));
         QTest::mouseClick(panel.stripMetadataToggle(), Qt::LeftButton);
         QVERIFY(store.stripMetadata());
 
