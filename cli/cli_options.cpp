@@ -40,7 +40,7 @@ std::string usageText() {
            "Convert images, and the images in folders (searched recursively), to a smaller format.\n"
            "\n"
            "  --format FORMAT   heic, jpeg, png, avif, jxl or webp (default: the first this system encodes)\n"
-           "  --quality Q       lossy quality from 0.05 to 1.0 (default 0.8)\n"
+           "  --quality Q       quality from 0.05 to 1.0 (default 0.8); 1.0 is lossless in jxl and webp\n"
            "  --max-width N     largest output width in pixels (at least 16)\n"
            "  --strip           leave metadata out (colour profiles are kept)\n"
            "  --out DIR         write every output into DIR (default: next to the originals)\n"
