@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -80,8 +81,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // fast; the decoder still reads the whole file.
     const auto& formats = OutputFormat::available();
     if (size == 0 || formats.empty()) return 0;
-    const OutputFormat format = formats[data[size - 1] % formats.size()];
-    const ConvertSettings settings{format, 0.5, 48, (data[size - 1] & 0x80) != 0};
+    const std::uint8_t pick = data[size - 1];
+    const OutputFormat format = formats[pick % formats.size()];
+    // Some inputs at 100 %: lossless JPEG XL and WebP, and for small pictures
+    // at full size, JPEG to JPEG XL without decoding.
+    const bool best = (pick & 0x40) != 0;
+    std::optional<std::int64_t> maxWidth = 48;
+    if (best) {
+        const auto source = ImageSource::open(src);
+        const auto upright = source ? Converter::orientedSize(*source) : std::nullopt;
+        if (upright && upright->width * upright->height <= 256 * 256) maxWidth.reset();
+    }
+    const ConvertSettings settings{format, best ? 1.0 : 0.5, maxWidth, (pick & 0x80) != 0};
     const fs::path dst = out / ("out." + std::string(format.fileExtension()));
     const auto result = Converter::convert(src, dst, settings);
     if (result) {
