@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "picture_check.h"
-#include "savers.h"
+#include "encoder.h"
 #include "text_table.h"
 #include "timed_variants.h"
 
@@ -25,15 +25,15 @@ struct SweepEntry {
 };
 
 // The Q our converter hands a saver for quality 0.8, as "Q=n".
-std::string q(std::string_view typeIdentifier) {
-    return "Q=" + std::to_string(savers::vipsQ(typeIdentifier, quality));
+std::string q(OutputFormat format) {
+    return "Q=" + std::to_string(optionsFor(format, quality).q);
 }
 
 // The speed settings worth comparing per saver, libvips' defaults marked.
 std::vector<SweepEntry> sweep() {
     std::vector<SweepEntry> s;
-    const std::string avif = q("public.avif"), jxl = q("public.jxl"), webp = q("org.webmproject.webp"),
-                      jpeg = q("public.jpeg"), heic = q("public.heic");
+    const std::string avif = q(OutputFormat::avif), jxl = q(OutputFormat::jxl), webp = q(OutputFormat::webp),
+                      jpeg = q(OutputFormat::jpeg), heic = q(OutputFormat::heic);
     for (int e = 0; e <= 4; ++e)
         s.push_back({"avif (heifsave, aom)", "effort " + std::to_string(e), "avif",
                      avif + ",compression=av1,effort=" + std::to_string(e), e == 4});
@@ -117,7 +117,7 @@ bool runEncoderSweep(const BenchOptions& options, std::ostream& out) {
     for (const auto& e : sweep()) {
         const auto dst = options.work / ("sweep" + std::to_string(n++) + "." + e.ext);
         Argv argv = e.options.empty()
-                        ? Argv{"heif-enc", "-q", std::to_string(savers::vipsQ("public.heic", quality)), "-p",
+                        ? Argv{"heif-enc", "-q", std::to_string(optionsFor(OutputFormat::heic, quality).q), "-p",
                                "preset=" + e.label.substr(e.label.find(' ') + 1),
                                "-o", dst.string(), src.string()}
                         : vipsCopy(src, dst, e.options);

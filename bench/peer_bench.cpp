@@ -13,7 +13,7 @@
 #include <vips/vips8>
 
 #include "image_io.h"
-#include "savers.h"
+#include "encoder.h"
 
 namespace krumple::bench {
 
@@ -53,7 +53,7 @@ std::vector<Row> plan(const BenchOptions& options) {
                 r.peerOut = options.work / (stem + "-vips." + ext);
                 r.ours = oursConvert(src, r.oursOut, format, quality, limit);
                 // The peer gets the Q our converter hands the same saver.
-                const std::string q = "Q=" + std::to_string(savers::vipsQ(format.typeIdentifier(), quality));
+                const std::string q = "Q=" + std::to_string(optionsFor(format, quality).q);
                 r.peer = limit ? vipsThumbnail(src, r.peerOut, q,
                                                decodeLongSide(upright->width, upright->height, limit))
                                : vipsCopy(src, r.peerOut, q);
@@ -111,7 +111,7 @@ void startupCosts(const BenchOptions& options, std::ostream& out) {
                       .argv = oursConvert(tiny, options.work / ("tiny-ours." + ext), f, quality)});
         vs.push_back({.group = "vips", .label = "copy 16×16 → " + ext,
                       .argv = vipsCopy(tiny, options.work / ("tiny-vips." + ext),
-                                       "Q=" + std::to_string(savers::vipsQ(f.typeIdentifier(), quality)))});
+                                       "Q=" + std::to_string(optionsFor(f, quality).q))});
     }
     runInterleaved(vs, std::max(options.reps, 11), 3, 10'000, options.work / "startup.log", "start-up");
     TextTable t({"process", "what", "wall ms", "cpu ms", "peak MB"}, 2);

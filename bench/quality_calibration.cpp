@@ -23,7 +23,7 @@
 
 #include "image_io.h"
 #include "output_format.h"
-#include "savers.h"
+#include "encoder.h"
 #include "ssim.h"
 #include "text_table.h"
 
@@ -80,7 +80,9 @@ public:
         if (auto found = cache_.find(key); found != cache_.end()) return found->second;
         Measure m;
         for (const VImage& source : sources_) {
-            const krumple::Blob blob = krumple::savers::encodeAtVipsQ(source, format.typeIdentifier(), q);
+            krumple::EncodeOptions options;
+            options.q = q;
+            const krumple::Blob blob = krumple::encodeToMemory(source, format, options);
             const VImage decoded = VImage::new_from_buffer(blob.data(), blob.size(), "").copy_memory();
             m.ssim += krumple::bench::meanSsim(source, decoded);
             m.bytes += static_cast<std::int64_t>(blob.size());
@@ -121,7 +123,7 @@ private:
     std::map<std::pair<int, int>, Measure> cache_;
 };
 
-int jpegQ(double quality) { return krumple::savers::vipsQ(OutputFormat(OutputFormat::jpeg).typeIdentifier(), quality); }
+int jpegQ(double quality) { return krumple::optionsFor(OutputFormat::jpeg, quality).q; }
 
 std::string kilobytes(std::int64_t bytes) { return std::to_string((bytes + 500) / 1000); }
 
@@ -218,7 +220,7 @@ int main(int argc, char** argv) {
         before.print(std::cout);
         std::cout << "\nMean SSIM against libvips Q:\n\n";
         curves.print(std::cout);
-        std::cout << "\nFor engine/savers.cpp:\n\n";
+        std::cout << "\nFor engine/encoder.cpp:\n\n";
         for (OutputFormat f : mapped) {
             std::cout << "    " << f.rawValue() << ":";
             for (int q : chosen[static_cast<int>(f)]) std::cout << ' ' << q << ',';

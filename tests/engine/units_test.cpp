@@ -11,7 +11,7 @@
 #include "fmt.h"
 #include "metadata_blocks.h"
 #include "output_format.h"
-#include "savers.h"
+#include "encoder.h"
 
 namespace krumple {
 namespace {
@@ -48,15 +48,22 @@ TEST(QualityMapping, EachSaverRisesWithQualityToItsBestAndJpegKeepsTheKnownScale
         SCOPED_TRACE(format.rawValue());
         int previous = 0;
         for (int step = 0; step <= 1000; ++step) {
-            const int q = savers::vipsQ(format.typeIdentifier(), step / 1000.0);
+            const int q = optionsFor(format, step / 1000.0).q;
             ASSERT_GE(q, previous) << "quality " << step / 1000.0;
             previous = q;
         }
         EXPECT_EQ(previous, 100);
-        EXPECT_LT(savers::vipsQ(format.typeIdentifier(), 0.05), savers::vipsQ(format.typeIdentifier(), 0.95));
+        EXPECT_LT(optionsFor(format, 0.05).q, optionsFor(format, 0.95).q);
     }
     for (int percent = 5; percent <= 100; ++percent)
-        EXPECT_EQ(savers::vipsQ(OutputFormat(OutputFormat::jpeg).typeIdentifier(), percent / 100.0), percent);
+        EXPECT_EQ(optionsFor(OutputFormat::jpeg, percent / 100.0).q, percent);
+    // Lossless: PNG always, JPEG XL and WebP only at 100 %.
+    for (const OutputFormat format : OutputFormat::allCases())
+        for (const double quality : {0.5, 0.99, 1.0})
+            EXPECT_EQ(optionsFor(format, quality).lossless,
+                      format == OutputFormat::png ||
+                          (quality == 1.0 && (format == OutputFormat::jxl || format == OutputFormat::webp)))
+                << format.rawValue() << " at " << quality;
 }
 
 TEST(MetadataBlocks, EveryXmpOrientationBecomesUprightAndNothingElseChanges) {
