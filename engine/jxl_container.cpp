@@ -26,7 +26,7 @@ void appendBox(Blob& out, const char type[4], const std::uint8_t* payload, std::
 }
 
 struct Box {
-    std::size_t start, size;
+    std::size_t start, size, header;
     char type[4];
 };
 
@@ -37,16 +37,17 @@ std::vector<Box> boxes(const Blob& f) {
     while (at + 8 <= f.size()) {
         std::uint64_t size = 0;
         for (int i = 0; i < 4; ++i) size = size << 8 | f[at + static_cast<std::size_t>(i)];
-        Box b{at, 0, {}};
+        Box b{at, 0, 8, {}};
         std::memcpy(b.type, f.data() + at + 4, 4);
         if (size == 1) {
             if (at + 16 > f.size()) return {};
             size = 0;
             for (int i = 8; i < 16; ++i) size = size << 8 | f[at + static_cast<std::size_t>(i)];
+            b.header = 16;
         } else if (size == 0) {
             size = f.size() - at;  // runs to the end of the file
         }
-        if (size < 8 || size > f.size() - at) return {};
+        if (size < b.header || size > f.size() - at) return {};
         b.size = static_cast<std::size_t>(size);
         out.push_back(b);
         at += b.size;
@@ -92,6 +93,29 @@ std::optional<Blob> withMetadataBoxes(const Blob& file, const Blob* exifTiff, co
                    file.begin() + static_cast<std::ptrdiff_t>(b.start + b.size));
     }
     if (!placed) return std::nullopt;
+    return out;
+}
+
+std::optional<Blob> withPlainMetadataBoxes(const Blob& file, const Blob* exif, const Blob* xml) {
+    const std::vector<Box> all = boxes(file);
+    if (all.empty()) return std::nullopt;
+    Blob out;
+    out.reserve(file.size() + (exif ? exif->size() : 0) + (xml ? xml->size() : 0));
+    for (const Box& b : all) {
+        const std::string_view type(b.type, 4);
+        const auto* payload = file.data() + b.start + b.header;
+        const std::size_t payloadSize = b.size - b.header;
+        // A "brob" box holds the type of the box it compresses, then the Brotli stream.
+        const std::string_view inner =
+            type == "brob" && payloadSize >= 4 ? std::string_view(reinterpret_cast<const char*>(payload), 4) : type;
+        const Blob* plain = inner == "Exif" ? exif : inner == "xml " ? xml : nullptr;
+        if ((inner == "Exif" || inner == "xml ") && !plain) return std::nullopt;
+        if (type == "brob" && plain && !plain->empty())
+            appendBox(out, inner == "Exif" ? "Exif" : "xml ", plain->data(), plain->size());
+        else
+            out.insert(out.end(), file.begin() + static_cast<std::ptrdiff_t>(b.start),
+                       file.begin() + static_cast<std::ptrdiff_t>(b.start + b.size));
+    }
     return out;
 }
 

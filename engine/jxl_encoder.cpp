@@ -1,4 +1,5 @@
 #include "encoder.h"
+#include "jxl_transcode.h"
 #include "metadata_blocks.h"
 
 namespace krumple {
@@ -11,11 +12,16 @@ class JxlEncoder final : public Encoder {
 public:
     void encode(const vips::VImage& image, const MetadataBlocks& metadata, const EncodeOptions& options,
                 EncodeTarget& out) const override {
-        VipsBlob* blob = image.jxlsave_buffer(vips::VImage::option()->set("Q", options.q)->set("effort", jxlEffort));
-        const auto* area = reinterpret_cast<VipsArea*>(blob);
-        const auto* bytes = static_cast<const std::uint8_t*>(area->data);
-        const Blob codestream(bytes, bytes + area->length);
-        vips_area_unref(reinterpret_cast<VipsArea*>(blob));
+        if (options.lossless && options.jpeg) {
+            // Otherwise (libjxl refuses some JPEGs) the decoded pixels, still exact.
+            if (auto file = jxl::fromJpeg(*options.jpeg, metadata)) return out.write(*file);
+        }
+        auto saverOptions = vips::VImage::option()->set("effort", jxlEffort);
+        if (options.lossless)
+            saverOptions->set("lossless", true);
+        else
+            saverOptions->set("Q", options.q);
+        const Blob codestream = takeBlob(image.jxlsave_buffer(saverOptions));
         // libvips writes neither EXIF nor XMP into JPEG XL: add the boxes ourselves.
         if (metadata.exif.empty() && metadata.xmp.empty()) return out.write(codestream);
         const auto file = jxl::withMetadataBoxes(codestream, metadata.exif.empty() ? nullptr : &metadata.exif,

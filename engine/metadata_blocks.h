@@ -28,4 +28,9 @@ namespace krumple::jxl {
 // A JPEG XL file (bare codestream or container) rewrapped as a container that
 // also carries the EXIF and XMP boxes. nullopt when `file` is not JPEG XL.
 std::optional<Blob> withMetadataBoxes(const Blob& file, const Blob* exifTiff, const std::string* xmp);
+// The container with its compressed Exif and XMP boxes (libjxl writes "brob"
+// boxes, which few readers open) replaced by plain ones holding `exif` (the
+// box payload: offset, then TIFF) and `xml`. A null payload means the file
+// must carry no such box: nullopt if it does. An empty one keeps the box as it is.
+std::optional<Blob> withPlainMetadataBoxes(const Blob& file, const Blob* exif, const Blob* xml);
 }  // namespace krumple::jxl

@@ -1,0 +1,16 @@
+#pragma once
+
+// Internal: a JPEG carried over into JPEG XL without decoding its pixels;
+// a JPEG XL decoder gives the JPEG back byte for byte.
+
+#include <optional>
+
+#include "encoder.h"
+
+namespace krumple::jxl {
+
+// The JPEG XL file for `jpeg` less the metadata segments whose block is
+// empty (EXIF, XMP, IPTC). nullopt when libjxl refuses the JPEG.
+std::optional<Blob> fromJpeg(const Blob& jpeg, const MetadataBlocks& metadata);
+
+}  // namespace krumple::jxl
