@@ -1,0 +1,124 @@
+// Quality 100 % in JPEG XL and WebP: exact pixels, read back by each format's
+// reference decoder; a JPEG carried over into JPEG XL comes back byte for byte.
+
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "fixtures.h"
+
+namespace krumple::test {
+namespace {
+
+using vips::VImage;
+
+// The largest difference of any sample, or -1 when the shapes differ.
+double largestDifference(const VImage& a, const VImage& b) {
+    if (a.width() != b.width() || a.height() != b.height() || a.bands() != b.bands() || a.format() != b.format())
+        return -1;
+    return (a - b).abs().max();
+}
+
+VImage loaded(const fs::path& file) { return VImage::new_from_file(file.c_str()).autorot().copy_memory(); }
+
+// The file decoded by djxl or dwebp, at its own bit depth.
+VImage referenceDecoded(const fs::path& file, const fs::path& png) {
+    const std::string in = shellQuoted(file), out = shellQuoted(png);
+    const CommandResult r =
+        run((file.extension() == ".webp" ? "dwebp " + in + " -o " + out : "djxl " + in + " " + out) + " 2>&1");
+    EXPECT_EQ(r.status, 0) << r.output;
+    return loaded(png);
+}
+
+// A noisy JPEG with EXIF, XMP, IPTC and a colour profile.
+fs::path cameraJpeg(const fs::path& file) {
+    save(noise(67, 45), file, "Q=90,profile=/usr/share/color/icc/colord/AdobeRGB1998.icc");
+    exiftoolWrite(file, {"-Make=TestMake", "-XMP-dc:Title=Krumple test", "-IPTC:Keywords=testword"});
+    return file;
+}
+
+struct PixelCase {
+    const char* name;
+    OutputFormat format;
+    std::function<fs::path(const fs::path& dir)> source;
+};
+
+class Lossless : public ::testing::TestWithParam<PixelCase> {
+protected:
+    TempDir dir;
+};
+
+TEST_P(Lossless, ExactPixelsReadBackByTheReferenceDecoder) {
+    const fs::path src = GetParam().source(dir.path());
+    const fs::path dst = outputName(dir.path(), "out", GetParam().format);
+    ASSERT_TRUE(converted(src, dst, ConvertSettings{GetParam().format, 1.0, {}, false}));
+    EXPECT_EQ(largestDifference(referenceDecoded(dst, dir / "back.png"), loaded(src)), 0);
+}
+
+fs::path rgbaPng(const fs::path& dir) {
+    // Alpha never 0: libwebp may change the colour of a pixel nobody sees.
+    const VImage alpha = (VImage::gaussnoise(80, 50, VImage::option()->set("mean", 128.0)->set("sigma", 60.0))
+                              .cast(VIPS_FORMAT_UCHAR) |
+                          1);
+    save(noise(80, 50).bandjoin(alpha.cast(VIPS_FORMAT_UCHAR)), dir / "rgba.png");
+    return dir / "rgba.png";
+}
+
+const PixelCase pixelCases[] = {
+    {"RgbaPngToJxl", OutputFormat::jxl, rgbaPng},
+    {"RgbaPngToWebp", OutputFormat::webp, rgbaPng},
+    {"DeepPngToJxl", OutputFormat::jxl,
+     [](const fs::path& dir) {
+         save((noise(80, 50).cast(VIPS_FORMAT_USHORT) * 257 + VImage::gaussnoise(80, 50) * 40)
+                  .cast(VIPS_FORMAT_USHORT)
+                  .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16)),
+              dir / "deep.png");
+         return dir / "deep.png";
+     }},
+    // libjxl refuses over 4 MB after the end of the picture: the pixels still go.
+    {"JpegLibjxlRefusesToJxl", OutputFormat::jxl,
+     [](const fs::path& dir) {
+         const fs::path file = cameraJpeg(dir / "tail.jpg");
+         std::ofstream(file, std::ios::app | std::ios::binary) << std::string(4500000, '\0');
+         return file;
+     }},
+    // Turned upright: not the stored picture, so not carried over.
+    {"RotatedJpegToJxl", OutputFormat::jxl,
+     [](const fs::path& dir) { return makeOrientedJpeg(dir / "turned.jpg", 6, 60, 40); }},
+};
+INSTANTIATE_TEST_SUITE_P(Sources, Lossless, ::testing::ValuesIn(pixelCases),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// djxl rebuilds the source itself; stripped, one without EXIF, XMP or IPTC
+// but with the same pixels and colour profile.
+TEST(LosslessJpeg, CarriedOverIntoJxlAndRebuiltByDjxl) {
+    TempDir dir;
+    const fs::path src = cameraJpeg(dir / "camera.jpg");
+    for (const bool strip : {false, true}) {
+        SCOPED_TRACE(strip ? "stripped" : "kept");
+        const fs::path dst = dir / (strip ? "stripped.jxl" : "kept.jxl"), rebuilt = dir / (strip ? "s.jpg" : "k.jpg");
+        ASSERT_TRUE(converted(src, dst, ConvertSettings{OutputFormat::jxl, 1.0, {}, strip}));
+        const CommandResult r = run("djxl " + shellQuoted(dst) + " " + shellQuoted(rebuilt) + " 2>&1");
+        ASSERT_EQ(r.status, 0) << r.output;
+        if (!strip) {
+            EXPECT_TRUE(readFile(rebuilt) == readFile(src));
+        }
+        EXPECT_EQ(largestDifference(loaded(rebuilt), loaded(src)), 0);
+        EXPECT_TRUE(tagValue(readTags(rebuilt), "ProfileDescription"));
+        for (const fs::path& file : {dst, rebuilt}) {
+            const auto tags = readTags(file);
+            // Plain boxes: exiftool sees the kept metadata in the JPEG XL file too.
+            EXPECT_EQ(tagValue(tags, "Make").value_or("none"), strip ? "none" : "TestMake") << file;
+            EXPECT_EQ(tagValue(tags, "Title").value_or("none"), strip ? "none" : "Krumple test") << file;
+            if (file == rebuilt) {
+                EXPECT_EQ(tagValue(tags, "Keywords").value_or("none"), strip ? "none" : "testword");
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace krumple::test
