@@ -24,9 +24,13 @@ namespace fs = std::filesystem;
 struct Setting {
     std::string label;  // the axes' and variant's values, or the baseline's name
     EncoderParams params;
-    std::optional<int> q;       // none (and no crf): the baseline, at quality 0.8 through the engine
+    std::optional<int> q;       // none (and no crf): the baseline or the engine, at quality 0.8
     std::optional<double> crf;  // x265 crf with a fraction, instead of q
+    bool engine = false;        // the engine's encoder rather than the baseline
 };
+
+const Setting baseline{"heifsave (before)", {}, std::nullopt, std::nullopt, false};
+const Setting engineRow{"engine (libheif)", {}, std::nullopt, std::nullopt, true};
 
 struct Measured {
     std::vector<double> cpuMs;  // one per repetition
@@ -70,10 +74,12 @@ std::vector<std::pair<std::string, EncoderParams>> combosOf(const SweepOptions& 
 }
 
 std::vector<Setting> gridOf(const SweepOptions& o) {
-    std::vector<Setting> out{{"heifsave (today)", {}, std::nullopt, std::nullopt}};
+    std::vector<Setting> out{baseline};
+    if (o.engine) out.push_back(engineRow);
+    if (o.qs.empty() && o.crfs.empty()) return out;
     for (const auto& [label, params] : combosOf(o)) {
-        for (int q : o.qs) out.push_back({label, params, q, std::nullopt});
-        for (double crf : o.crfs) out.push_back({label, params, std::nullopt, crf});
+        for (int q : o.qs) out.push_back({label, params, q, std::nullopt, false});
+        for (double crf : o.crfs) out.push_back({label, params, std::nullopt, crf, false});
     }
     return out;
 }
@@ -89,7 +95,7 @@ std::vector<std::string> encodeCommand(const SweepOptions& o, const Setting& s, 
     const bool hevc = o.codec == HeifCodec::hevc;
     std::vector<std::string> argv{selfPath().string(), "encode", source.string(), output.string()};
     if (!s.q && !s.crf) {
-        argv.push_back(hevc ? "vips-heic" : "vips-avif");
+        argv.push_back(std::string(s.engine ? "engine-" : "heifsave-") + (hevc ? "heic" : "avif"));
         argv.push_back("0.8");
         return argv;
     }
@@ -213,8 +219,10 @@ void printMatched(const SweepOptions& o, const std::vector<Setting>& settings,
                       2);
     for (std::size_t i : rows) {
         const Total t = totalOf(results[i]);
-        const double q = settings[i].crf ? 100 - 2 * *settings[i].crf : *settings[i].q;
-        matched.add({settings[i].label, qText(settings[i]), fixed(q, 2), fixed(t.cpuMs / base.cpuMs, 2),
+        const std::string q = settings[i].crf ? fixed(100 - 2 * *settings[i].crf, 2)
+                              : settings[i].q ? fixed(*settings[i].q, 2)
+                                              : "0.8";
+        matched.add({settings[i].label, qText(settings[i]), q, fixed(t.cpuMs / base.cpuMs, 2),
                      fixed(t.bytes / base.bytes, 3), fixed(base.distance, 3) + " / " + fixed(t.distance, 3),
                      std::to_string(photosWorse(results[i], results[0])) + " of " +
                          std::to_string(o.photos.size()),
@@ -258,7 +266,11 @@ void runGrid(const SweepOptions& o, Runner& runner, std::ostream& out) {
         for (std::size_t p = 0; p < runner.photoCount(); ++p)
             for (std::size_t i = 0; i < settings.size(); ++i) runner.measureOnce(settings[i], p, rep, results[i][p]);
     printAll(o, settings, results, out);
-    if (!o.butteraugli) return;
+    if (o.engine) {
+        out << "\nThe engine against heifsave as before:\n\n";
+        printMatched(o, settings, results, {1}, out);
+    }
+    if (!o.butteraugli || settings.size() <= (o.engine ? 2u : 1u)) return;
     out << "\nMatched over the mean: per setting, the point with the fewest bytes whose mean Butteraugli is at "
            "most today's.\n\n";
     printMatched(o, settings, results, matchedRows(settings, results, false), out);
@@ -269,7 +281,7 @@ void runGrid(const SweepOptions& o, Runner& runner, std::ostream& out) {
 // Halves [low, high] `steps` times per setting: a matching crf moves low up.
 void runBisection(const SweepOptions& o, Runner& runner, std::ostream& out) {
     if (o.crfs.size() != 2 || !o.butteraugli) throw std::runtime_error("bisection needs --match-crf LOW,HIGH");
-    std::vector<Setting> settings{{"heifsave (today)", {}, std::nullopt, std::nullopt}};
+    std::vector<Setting> settings{baseline};
     std::vector<PerPhoto> results{runner.measure(settings[0])};
     std::vector<std::size_t> rows;
     TextTable brackets({"setting", "matches at crf", "fails at crf"}, 1);
@@ -278,7 +290,7 @@ void runBisection(const SweepOptions& o, Runner& runner, std::ostream& out) {
         std::optional<std::size_t> best;
         for (int step = 0; step < o.steps; ++step) {
             const double crf = (low + high) / 2;
-            settings.push_back({label, params, std::nullopt, crf});
+            settings.push_back({label, params, std::nullopt, crf, false});
             results.push_back(runner.measure(settings.back()));
             if (matches(results.back(), results[0], o.everyPhoto)) {
                 low = crf;

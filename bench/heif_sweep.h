@@ -18,6 +18,7 @@ struct SweepOptions {
     int maxWidth = 2048;  // 0: full size
     int reps = 1;         // CPU time is the median of these
     bool butteraugli = true;
+    bool engine = false;  // a row for the engine's own encoder at quality 0.8
     std::vector<int> qs;
     // x265 only, instead of qs: crf values with fractions (Q for the whole
     // step, ipratio for the rest), or a bisection for the matched crf.
@@ -34,7 +35,9 @@ struct SweepOptions {
 
 // Prints Markdown tables: every setting × Q (or crf) summed over the photos,
 // then each setting at its matched Q (the fewest bytes with Butteraugli at
-// most the baseline's, over the mean and photo by photo).
+// most the baseline's, over the mean and photo by photo). The baseline is
+// heifsave as the engine used it before; with `engine` the engine's encoder
+// is a row too, and its ratios to the baseline are printed.
 void runSweep(const SweepOptions& options, std::ostream& out);
 
 }  // namespace krumple::bench

@@ -1,7 +1,7 @@
 // krumple-bench-heif: what encoding HEIC and AVIF through libheif directly
 // would buy over today's libvips heifsave path (CPU, bytes, Butteraugli).
 //
-//   krumple-bench-heif sweep [--avif] [--max-width N] [--reps N] [--no-butteraugli]
+//   krumple-bench-heif sweep [--avif] [--max-width N] [--reps N] [--no-butteraugli] [--engine]
 //                      [--q 40,44,... | --crf 28,28.25,... | --match-crf LOW,HIGH [--steps N] [--every-photo]]
 //                      [--axis NAME=V1,V2,...]... [--set NAME=VALUE]... [--variant "NAME=V NAME=V"]... PHOTO...
 //   krumple-bench-heif params heic|avif           the encoder's parameters
@@ -10,9 +10,10 @@
 //   krumple-bench-heif encode SOURCE.ppm OUT CODEC Q [NAME=VALUE]...
 //                                                  one timed encode (the sweep's child)
 //
-// CODEC is vips-heic or vips-avif (Q is our quality, through the engine's
-// savers) or heic or avif (libheif directly, Q is libheif's). Tables go to
-// stdout as Markdown, progress to stderr.
+// CODEC is heifsave-heic or heifsave-avif (libvips' heifsave as the engine
+// used it before, the baseline), engine-heic or engine-avif (the engine's
+// encoder), both with Q as our quality; or heic or avif (libheif directly, Q
+// is libheif's). Tables go to stdout as Markdown, progress to stderr.
 
 #include <sys/resource.h>
 
@@ -28,7 +29,7 @@
 #include "butteraugli_distance.h"
 #include "heif_direct.h"
 #include "heif_sweep.h"
-#include "savers.h"
+#include "encoder.h"
 
 namespace {
 
@@ -62,19 +63,37 @@ HeifCodec codecNamed(const std::string& name) {
     throw std::runtime_error("unknown codec " + name);
 }
 
+// libvips 8.14's heifsave as the engine called it before HEIC and AVIF went
+// through libheif directly: Q, compression, and effort 3 for AVIF.
+std::vector<std::uint8_t> heifsaveAsBefore(const vips::VImage& image, bool hevc, int q) {
+    auto* options = vips::VImage::option()
+                        ->set("Q", q)
+                        ->set("compression", hevc ? VIPS_FOREIGN_HEIF_COMPRESSION_HEVC : VIPS_FOREIGN_HEIF_COMPRESSION_AV1);
+    if (!hevc) options->set("effort", 3);
+    VipsBlob* blob = image.copy().heifsave_buffer(options);
+    auto* area = reinterpret_cast<VipsArea*>(blob);
+    const auto* data = static_cast<const std::uint8_t*>(area->data);
+    std::vector<std::uint8_t> file(data, data + area->length);
+    vips_area_unref(area);
+    return file;
+}
+
 int encodeMode(const std::vector<std::string>& args) {
     if (args.size() < 4) throw std::runtime_error("encode SOURCE.ppm OUT CODEC Q [NAME=VALUE]...");
     const Rgb source = readPpm(args[0]);
     const std::string& codec = args[2];
     std::vector<std::uint8_t> file;
     double cpuMs = 0;
-    if (codec == "vips-heic" || codec == "vips-avif") {
+    if (codec.starts_with("engine-") || codec.starts_with("heifsave-")) {
         const auto image = vips::VImage::new_from_memory(const_cast<std::uint8_t*>(source.pixels.data()),
                                                          source.pixels.size(), source.width, source.height, 3,
                                                          VIPS_FORMAT_UCHAR);
+        const bool hevc = codec.ends_with("-heic");
+        const auto format = hevc ? krumple::OutputFormat::heic : krumple::OutputFormat::avif;
+        const krumple::EncodeOptions options = krumple::optionsFor(format, std::stod(args[3]));
         const double t0 = cpuMsNow();
-        file = krumple::savers::encode(image, codec == "vips-heic" ? "public.heic" : "public.avif",
-                                       std::stod(args[3]));
+        file = codec.starts_with("engine-") ? krumple::encodeToMemory(image, format, options)
+                                            : heifsaveAsBefore(image, hevc, options.q);
         cpuMs = cpuMsNow() - t0;
     } else {
         EncoderParams params;
@@ -110,6 +129,7 @@ int sweepMode(const std::vector<std::string>& args) {
         else if (a == "--max-width") o.maxWidth = std::stoi(next());
         else if (a == "--reps") o.reps = std::stoi(next());
         else if (a == "--no-butteraugli") o.butteraugli = false;
+        else if (a == "--engine") o.engine = true;
         else if (a == "--work") o.work = next();
         else if (a == "--q") for (const auto& q : split(next(), ',')) o.qs.push_back(std::stoi(q));
         else if (a == "--crf") for (const auto& c : split(next(), ',')) o.crfs.push_back(std::stod(c));
@@ -129,8 +149,8 @@ int sweepMode(const std::vector<std::string>& args) {
         } else if (a == "--set") o.fixed.push_back(nameValue(next()));
         else o.photos.emplace_back(a);
     }
-    if (o.photos.empty() || (o.qs.empty() && o.crfs.empty()))
-        throw std::runtime_error("sweep needs --q, --crf or --match-crf, and photos");
+    if (o.photos.empty() || (o.qs.empty() && o.crfs.empty() && !o.engine))
+        throw std::runtime_error("sweep needs --engine, --q, --crf or --match-crf, and photos");
     runSweep(o, std::cout);
     return 0;
 }
