@@ -3,7 +3,8 @@
 # libheif called directly. Builds the bench program if needed, fetches the
 # photos if missing, prints Markdown tables on stdout and progress on stderr.
 #
-#   bench/run-heif-sweep.sh [all|heic|avif|heic-full|avif-full|check|heic-match|heic-match-full|heic-match-strict]
+#   bench/run-heif-sweep.sh [all|heic|avif|heic-full|avif-full|check|heic-match|heic-match-full|heic-match-strict
+#                            |engine|engine-full|cli]
 #
 # heic / avif: every setting × Q on the sweep photos shrunk to 1024 px wide,
 # with Butteraugli; *-full: the deciding rows at full size, CPU and bytes
@@ -14,8 +15,17 @@
 # heic-match-full: the same bisection at full size, then the matched points
 # as median of REPS runs, with Butteraugli; heic-match-strict: bisection with
 # every photo at most today's Butteraugli.
-# KRUMPLE_BENCH_BUILD sets the build folder; the photos come from
-# fetch-photos.sh (never the repository).
+# engine / engine-full: the engine's HEIC and AVIF encoders against heifsave as
+# the engine called it before (quality 0.8), CPU median of REPS runs, bytes,
+# Butteraugli, peak memory, on the nine photos (and the five of heic-match) at
+# 1024 px wide, or the nine at full size.
+# cli: wall time of krumple-cli --format heic over the nine photos against
+# PEER_CLI (a krumple-cli built from an earlier commit), alternating, REPS
+# runs each, then the peak memory (/usr/bin/time -v) of both writing the
+# largest photo as AVIF.
+# KRUMPLE_BENCH_BUILD sets the build folder (KRUMPLE_BUILD_LOCK, if set, is
+# held while building); the photos come from fetch-photos.sh (never the
+# repository).
 set -euo pipefail
 
 mode=${1:-all}
@@ -33,7 +43,7 @@ need butteraugli_main libjxl-devtools
 if [[ ! -f $build/build.ninja ]]; then
     cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKRUMPLE_TESTS=OFF >&2
 fi
-cmake --build "$build" -j2 --target krumple-bench-heif >&2
+${KRUMPLE_BUILD_LOCK:+flock "$KRUMPLE_BUILD_LOCK"} cmake --build "$build" -j2 --target krumple-bench-heif krumple-cli >&2
 bench=$build/bench/krumple-bench-heif
 
 m=$("$repo/bench/fetch-photos.sh")
@@ -42,6 +52,10 @@ avif_photos=("$m/nature/Wood.jpg" "$m/nature/Storm.jpg" "$m/nature/LadyBird.jpg"
 match_photos=("${sweep_photos[@]}" "$m/nature/LadyBird.jpg" "$m/nature/Garden.jpg")
 match_full_photos=("$m/nature/Wood.jpg" "$m/nature/Storm.jpg" "$m/nature/LadyBird.jpg" "$m/nature/Garden.jpg")
 full_photos=("$m/nature/Wood.jpg" "$m/nature/Storm.jpg" "$m/nature/LadyBird.jpg" "$m/abstract/Elephants_5640x3172.jpg")
+# nine photos and wallpapers, 28 MB
+nine_photos=("$m/abstract/Elephants.jpg" "$m/abstract/Elephants_3840x2160.jpg" "$m/abstract/Elephants_5640x3172.jpg"
+    "$m/nature/Wood.jpg" "$m/nature/Storm.jpg" "$m/nature/LadyBird.jpg" "$m/nature/Garden.jpg" "$m/nature/Aqua.jpg"
+    "$m/desktop/GreenTraditional.jpg")
 
 heic() {
     "$bench" sweep --max-width 1024 --set chroma=420 --q 42,44,46,48,50 \
@@ -126,6 +140,59 @@ heic_match_strict() {
     "$bench" sweep --max-width 1024 --set chroma=420 --match-crf 26.5,28.5 --steps 5 --every-photo --axis tune=ssim \
         --variant "preset=fast" --variant "$a" --variant "$v" "${match_photos[@]}"
 }
+engine() {
+    "$bench" sweep --engine --max-width 1024 --reps "$reps" "${nine_photos[@]}"
+    "$bench" sweep --engine --max-width 1024 --reps "$reps" "${match_photos[@]}"
+    "$bench" sweep --avif --engine --max-width 1024 --reps "$reps" "${nine_photos[@]}"
+}
+engine_full() {
+    "$bench" sweep --engine --max-width 0 --reps "$reps" "${nine_photos[@]}"
+    "$bench" sweep --avif --engine --max-width 0 --reps "$reps" "${nine_photos[@]}"
+}
+# Wall seconds of one run of "$@", the outputs going to a fresh folder.
+wall() {
+    local out=/tmp/krumple-bench-heif-cli
+    rm -rf "$out" && mkdir -p "$out"
+    local t0 t1
+    t0=$(date +%s.%N)
+    "$@" --out "$out" "${nine_photos[@]}" >/dev/null
+    t1=$(date +%s.%N)
+    echo "$t0 $t1" | awk '{printf "%.2f", $2 - $1}'
+}
+median() { sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
+cli() {
+    [[ -x ${PEER_CLI:-} ]] || { echo "set PEER_CLI to an earlier commit's krumple-cli" >&2; exit 2; }
+    local ours=$build/cli/krumple-cli ours_s=() peer_s=()
+    for ((r = 0; r < reps; r++)); do
+        # who goes first alternates
+        if ((r % 2)); then peer_s+=("$(wall "$PEER_CLI" --format heic)"); ours_s+=("$(wall "$ours" --format heic)")
+        else ours_s+=("$(wall "$ours" --format heic)"); peer_s+=("$(wall "$PEER_CLI" --format heic)"); fi
+        echo "rep $((r + 1)): ours ${ours_s[-1]} s, peer ${peer_s[-1]} s" >&2
+    done
+    local o p
+    o=$(printf '%s\n' "${ours_s[@]}" | median)
+    p=$(printf '%s\n' "${peer_s[@]}" | median)
+    echo
+    echo "krumple-cli --format heic, nine photos (28 MB), default jobs, median of $reps:"
+    echo
+    echo "| cli | wall s (median) | runs |"
+    echo "|-----|----------------:|------|"
+    echo "| this tree | $o | ${ours_s[*]} |"
+    echo "| peer ($PEER_CLI) | $p | ${peer_s[*]} |"
+    echo "| ratio | $(echo "$o $p" | awk '{printf "%.2f", $1 / $2}') | |"
+    echo
+    echo "Peak memory writing ${full_photos[3]##*/} as AVIF (--jobs 1, /usr/bin/time -v):"
+    echo
+    echo "| cli | max RSS MB | wall s |"
+    echo "|-----|-----------:|-------:|"
+    local out=/tmp/krumple-bench-heif-cli tool log=/tmp/krumple-bench-heif-cli.time
+    for tool in "$ours" "$PEER_CLI"; do
+        rm -rf "$out" && mkdir -p "$out"
+        /usr/bin/time -v "$tool" --format avif --jobs 1 --out "$out" "${full_photos[3]}" >/dev/null 2>"$log"
+        echo "| $tool | $(awk -F': ' '/Maximum resident/ {printf "%.1f", $2 / 1024}' "$log") |" \
+            "$(awk -F': ' '/Elapsed \(wall/ {print $2}' "$log") |"
+    done
+}
 check() {
     local work=/tmp/krumple-bench-heif-check
     "$bench" sweep --work "$work" --max-width 1024 --q 44 --axis preset=medium "${sweep_photos[0]}" >/dev/null
@@ -145,5 +212,8 @@ case $mode in
     heic-match) heic_match ;;
     heic-match-full) heic_match_full ;;
     heic-match-strict) heic_match_strict ;;
+    engine) engine ;;
+    engine-full) engine_full ;;
+    cli) cli ;;
     *) echo "unknown mode $mode" >&2; exit 2 ;;
 esac
