@@ -29,4 +29,9 @@ std::expected<std::int64_t, ConvertError> convert(const std::filesystem::path& s
                                                   std::stop_token cancel = {},
                                                   Replace replace = Replace::allowed);
 
+// The most memory converting `src` with `settings` is expected to take, in
+// bytes, erring high: from the output's pixel count, by a table measured per
+// encoder. Reads the header only; 0 for a file that won't open.
+std::int64_t memoryEstimate(const std::filesystem::path& src, const ConvertSettings& settings);
+
 }  // namespace krumple::Converter

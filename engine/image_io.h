@@ -58,6 +58,9 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
 
+    // Whether image 0 has 16 bits a sample (and is not CMYK).
+    bool isDeep() const;
+
     // The whole file when it is a JPEG (and not absurdly large), else nullptr.
     std::shared_ptr<const Blob> jpegFile() const;
 

@@ -184,7 +184,7 @@ bool asciiPnmHasEverySample(const std::filesystem::path& path, const VImage& hea
     return seen >= needed;
 }
 
-bool isDeep(const VImage& header) {
+bool hasSixteenBits(const VImage& header) {
     return header.format() == VIPS_FORMAT_USHORT && header.interpretation() != VIPS_INTERPRETATION_CMYK;
 }
 
@@ -258,7 +258,7 @@ std::optional<Image> ImageSource::thumbnail(std::int64_t maxPixel, bool decodeNo
     if (!decodable() || maxPixel < 1) return std::nullopt;
     const int box = static_cast<int>(std::min<std::int64_t>(maxPixel, 10'000'000));
     try {
-        if (keepDepth && isDeep(header_)) {
+        if (keepDepth && hasSixteenBits(header_)) {
             // Turning needs random access; a picture already upright streams.
             const bool turned = header_.get_typeof(VIPS_META_ORIENTATION) != 0 &&
                                 header_.get_int(VIPS_META_ORIENTATION) > 1;
@@ -314,6 +314,8 @@ bool ImageSource::decodesCleanly() const {
         return false;
     }
 }
+
+bool ImageSource::isDeep() const { return hasSixteenBits(header_); }
 
 std::shared_ptr<const Blob> ImageSource::jpegFile() const {
     constexpr std::uintmax_t limit = std::uintmax_t{256} << 20;

@@ -10,6 +10,7 @@
 #include "converter.h"
 #include "image_library.h"
 #include "main_hop.h"
+#include "memory_budget.h"
 #include "processor_count.h"
 #include "store.h"
 
@@ -54,6 +55,7 @@ void Store::startConversion() {
     if (std::exchange(total_, jobCount) != jobCount) notifyField(StoreField::total);
 
     const int limit = concurrencyLimit(processorCount_ ? processorCount_() : 1);
+    MemoryPlan plan = memoryPlan_ ? memoryPlan_() : enginePlan();
     std::weak_ptr<Store> weak = weak_from_this();
     auto onStart = [weak](ItemId id) {
         if (auto store = weak.lock()) store->mark(id, [](ImageItem& it) { it.status = ItemStatus::converting; });
@@ -66,9 +68,10 @@ void Store::startConversion() {
         }
     };
     std::stop_source stop;
-    std::thread thread([jobs = std::move(jobs), settings, onStart, onFinish, limit, token = stop.get_token(),
+    std::thread thread([jobs = std::move(jobs), settings, onStart, onFinish, limit, plan = std::move(plan),
+                        token = stop.get_token(),
                         toMain = toMain_, weak]() mutable {
-        runBatch(std::move(jobs), settings, onStart, onFinish, limit, token, toMain);
+        runBatch(std::move(jobs), settings, onStart, onFinish, limit, token, toMain, engineConvert(), std::move(plan));
         toMain([weak] {
             if (auto store = weak.lock()) store->batchEnded();
         });
@@ -120,9 +123,15 @@ Store::ConvertFunction Store::engineConvert() {
     };
 }
 
+MemoryPlan Store::enginePlan() {
+    return MemoryPlan{memoryBudget(readMemoryFacts()), [](const Job& job, const ConvertSettings& settings) {
+                          return Converter::memoryEstimate(job.src, settings);
+                      }};
+}
+
 void Store::runBatch(std::vector<Job> jobs, ConvertSettings settings, std::function<void(ItemId)> onStart,
                      std::function<void(const JobResult&)> onFinish, int limit, std::stop_token stop,
-                     Executor toMain, ConvertFunction convert) {
+                     Executor toMain, ConvertFunction convert, MemoryPlan memory) {
     if (jobs.empty()) return;
     // Workers release libvips' per-thread state as they end, which needs the
     // library set up even when the converter given never touched it.
@@ -132,8 +141,8 @@ void Store::runBatch(std::vector<Job> jobs, ConvertSettings settings, std::funct
     std::mutex mutex;
     std::condition_variable launchedOne;
     std::condition_variable finishedOne;
-    std::deque<std::size_t> launchQueue;  // indexes of launched jobs no worker has taken yet
-    std::deque<JobResult> results;        // finished, not yet reported
+    std::deque<std::size_t> launchQueue;                  // launched jobs no worker has taken yet
+    std::deque<std::pair<std::size_t, JobResult>> results;  // finished, not yet reported
     bool closed = false;
 
     auto work = [&] {
@@ -164,40 +173,54 @@ void Store::runBatch(std::vector<Job> jobs, ConvertSettings settings, std::funct
             }
             {
                 std::lock_guard lock(mutex);
-                results.push_back(std::move(result));
+                results.emplace_back(index, std::move(result));
             }
             finishedOne.notify_one();
         }
         releaseImageLibraryThread();
     };
 
-    std::size_t next = workers;
-    std::size_t launched = workers;
-    for (std::size_t i = 0; i < workers; ++i) launchQueue.push_back(i);
+    // Launching happens on this thread only: in list order, while a worker is
+    // free and the running jobs' estimates leave room. The next job waits
+    // rather than being overtaken; with nothing running, it runs alone.
+    std::vector<std::int64_t> estimates(jobs.size(), 0);
+    std::size_t next = 0, running = 0, estimated = 0;
+    std::int64_t planned = 0;
+    const auto launchWhatFits = [&](bool evenIfStopped) {
+        while ((evenIfStopped || !stop.stop_requested()) && next < jobs.size() && running < workers) {
+            if (memory.estimate && estimated == next)
+                estimates[estimated++] = std::max<std::int64_t>(0, memory.estimate(jobs[next], settings));
+            if (running > 0 && estimates[next] > memory.budget - planned) break;
+            planned += estimates[next];
+            ++running;
+            {
+                std::lock_guard lock(mutex);
+                launchQueue.push_back(next);
+            }
+            ++next;
+            launchedOne.notify_one();
+        }
+    };
     {
         std::vector<std::jthread> pool;
         pool.reserve(workers);
         for (std::size_t i = 0; i < workers; ++i) pool.emplace_back(work);
 
-        for (std::size_t reported = 0; reported < launched; ++reported) {
-            JobResult result;
+        // The first ones launch even if already cancelled: they report "Cancelled".
+        launchWhatFits(true);
+        while (running > 0) {
+            std::pair<std::size_t, JobResult> finished;
             {
                 std::unique_lock lock(mutex);
                 finishedOne.wait(lock, [&] { return !results.empty(); });
-                result = std::move(results.front());
+                finished = std::move(results.front());
                 results.pop_front();
             }
-            runOnMainAndWait(toMain, [onFinish, result] { onFinish(result); });
+            --running;
+            planned -= estimates[finished.first];
+            runOnMainAndWait(toMain, [onFinish, result = std::move(finished.second)] { onFinish(result); });
             // Cancellation is noticed here, after a report: nothing more starts.
-            if (!stop.stop_requested() && next < jobs.size()) {
-                {
-                    std::lock_guard lock(mutex);
-                    launchQueue.push_back(next);
-                }
-                ++next;
-                ++launched;
-                launchedOne.notify_one();
-            }
+            launchWhatFits(false);
         }
         {
             std::lock_guard lock(mutex);
@@ -205,6 +228,8 @@ void Store::runBatch(std::vector<Job> jobs, ConvertSettings settings, std::funct
         }
         launchedOne.notify_all();
     }  // the pool joins here
+    // The estimates may have read headers through libvips on this thread.
+    releaseImageLibraryThread();
 }
 
 }  // namespace krumple

@@ -40,6 +40,7 @@ void Store::unsubscribe(StoreObserver* observer) {
 void Store::setPanels(Panels* panels) { panels_ = panels; }
 
 void Store::setProcessorCount(std::function<int()> count) { processorCount_ = std::move(count); }
+void Store::setMemoryPlan(std::function<MemoryPlan()> plan) { memoryPlan_ = std::move(plan); }
 
 void Store::notify(const StoreChange& change) {
     // An observer may subscribe or unsubscribe others while being told.

@@ -45,6 +45,14 @@ struct OutputReservations {
     std::unordered_set<std::string> sources;   // every listed item's source
 };
 
+// How a batch keeps within memory: a job starts only while the estimates of
+// the running jobs and its own fit the budget, but one always runs.
+struct MemoryPlan {
+    std::int64_t budget = INT64_MAX;  // bytes
+    // A job's peak memory in bytes; none counts as 0.
+    std::function<std::int64_t(const Job&, const ConvertSettings&)> estimate;
+};
+
 class Store : public std::enable_shared_from_this<Store> {
 public:
     using Path = std::filesystem::path;
@@ -66,6 +74,9 @@ public:
     // Where the batch size limit comes from (default: activeProcessorCount()).
     // Read at each batch start; counts below 1 mean 1.
     void setProcessorCount(std::function<int()> count);
+    // Where the batch's memory plan comes from (default: enginePlan()). Read
+    // at each batch start.
+    void setMemoryPlan(std::function<MemoryPlan()> plan);
 
     // --- Observable fields ---------------------------------------------------
     const std::vector<ImageItem>& items() const { return items_; }
@@ -140,18 +151,22 @@ public:
     // Records a result on its item (done with its size, or failed).
     void finish(const JobResult& result);
 
-    // Runs `jobs`, at most `limit` at once (below 1 means 1), launched in list
-    // order, each only after an earlier result has been reported (after the
-    // first `limit`). `onStart` and `onFinish` run on the main thread through
-    // `toMain`; onStart(id) always before that job's onFinish. After `stop`,
-    // nothing more is launched. Blocks until every launched job is reported:
-    // call it from a background thread, never the main one. Touches no store.
+    // Runs `jobs`, at most `limit` at once (below 1 means 1) and no more than
+    // `memory` admits, launched in list order, each only after an earlier
+    // result has been reported (after the first ones). `onStart` and
+    // `onFinish` run on the main thread through `toMain`; onStart(id) always
+    // before that job's onFinish. After `stop`, nothing more is launched.
+    // Blocks until every launched job is reported: call it from a background
+    // thread, never the main one. Touches no store.
     static void runBatch(std::vector<Job> jobs, ConvertSettings settings,
                          std::function<void(ItemId)> onStart,
                          std::function<void(const JobResult&)> onFinish, int limit,
                          std::stop_token stop, Executor toMain,
-                         ConvertFunction convert = engineConvert());
+                         ConvertFunction convert = engineConvert(), MemoryPlan memory = {});
     static ConvertFunction engineConvert();
+    // The budget from this machine's free memory and this process's limits,
+    // and the engine's estimates.
+    static MemoryPlan enginePlan();
 
 private:
     void notify(const StoreChange& change);
@@ -168,6 +183,7 @@ private:
     Executor toMain_;
     Panels* panels_ = nullptr;
     std::function<int()> processorCount_;
+    std::function<MemoryPlan()> memoryPlan_;
     std::vector<StoreObserver*> observers_;
 
     std::vector<ImageItem> items_;
