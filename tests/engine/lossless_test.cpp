@@ -3,6 +3,7 @@
 
 #include <fstream>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,7 @@ struct PixelCase {
     OutputFormat format;
     std::function<fs::path(const fs::path& dir)> source;
 };
+void PrintTo(const PixelCase& c, std::ostream* os) { *os << c.name; }
 
 class Lossless : public ::testing::TestWithParam<PixelCase> {
 protected:
