@@ -110,6 +110,7 @@ std::expected<std::int64_t, ConvertError> convert(const std::filesystem::path& s
     if (!destination) return std::unexpected(ConvertError::encodeFailed);
     EncodeOptions options = optionsFor(settings.format, settings.quality);
     if (image->pixels.format() == VIPS_FORMAT_USHORT) options.bitDepth = 16;
+    options.stripMetadata = settings.stripMetadata;
     if (options.lossless && settings.format == OutputFormat::jxl && isStoredAsIs(*source, *image))
         options.jpeg = source->jpegFile();
     destination->addImage(*image, props, options);

@@ -24,6 +24,8 @@ struct EncodeOptions {
     // The source JPEG file when decoding it gives exactly the image (upright
     // as stored, full size): JPEG XL may carry it over without decoding.
     std::shared_ptr<const Blob> jpeg;
+    // The user left metadata out: a file carried over loses its blocks too.
+    bool stripMetadata = false;
 };
 
 // The options for our quality, 0–1: each lossy codec's Q is calibrated to

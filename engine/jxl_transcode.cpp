@@ -58,25 +58,25 @@ std::optional<Blob> encoded(const Blob& jpeg) {
 }
 }  // namespace
 
-std::optional<Blob> fromJpeg(const Blob& jpeg, const MetadataBlocks& metadata) {
+std::optional<Blob> fromJpeg(const Blob& jpeg, bool stripMetadata) {
     // libjxl moves the first EXIF and XMP segments into boxes, which it
     // compresses; we write them plain, as the pixel path does, from the same bytes.
     Blob exifBox, xmlBox;
     int exifSegments = 0, xmpSegments = 0;
     const auto kept = jpeg::withoutSegments(jpeg, [&](std::uint8_t marker, std::span<const std::uint8_t> payload) {
         if (marker == 0xE1 && startsWith(payload, std::string_view("Exif\0", 5))) {
-            if (metadata.exif.empty()) return true;
+            if (stripMetadata) return true;
             if (jpeg::isExif(marker, payload) && exifSegments++ == 0) {
                 exifBox.assign(4, 0);  // the TIFF header's offset in the box
                 exifBox.insert(exifBox.end(), payload.begin() + 6, payload.end());
             }
         } else if (marker == 0xE1 && startsWith(payload, xmpPrefix)) {
-            if (metadata.xmp.empty()) return true;
+            if (stripMetadata) return true;
             if (xmpSegments++ == 0) xmlBox.assign(payload.begin() + xmpPrefix.size(), payload.end());
         } else if (marker == 0xE1 && startsWith(payload, extendedXmpPrefix)) {
-            return metadata.xmp.empty();
+            return stripMetadata;
         } else if (marker == 0xED && startsWith(payload, photoshopPrefix)) {
-            return metadata.iptc.empty();
+            return stripMetadata;
         }
         return false;
     });
@@ -87,8 +87,7 @@ std::optional<Blob> fromJpeg(const Blob& jpeg, const MetadataBlocks& metadata) {
     if (exifSegments > 1) exifBox.clear();
     if (xmpSegments > 1) xmlBox.clear();
     // A block left out must not come back through a segment the head did not show.
-    return withPlainMetadataBoxes(*file, metadata.exif.empty() ? nullptr : &exifBox,
-                                  metadata.xmp.empty() ? nullptr : &xmlBox);
+    return withPlainMetadataBoxes(*file, stripMetadata ? nullptr : &exifBox, stripMetadata ? nullptr : &xmlBox);
 }
 
 }  // namespace krumple::jxl

@@ -9,8 +9,8 @@
 
 namespace krumple::jxl {
 
-// The JPEG XL file for `jpeg` less the metadata segments whose block is
-// empty (EXIF, XMP, IPTC). nullopt when libjxl refuses the JPEG.
-std::optional<Blob> fromJpeg(const Blob& jpeg, const MetadataBlocks& metadata);
+// The JPEG XL file for `jpeg`, its metadata segments (EXIF, XMP, IPTC) as
+// they are or, stripped, left out. nullopt when libjxl refuses the JPEG.
+std::optional<Blob> fromJpeg(const Blob& jpeg, bool stripMetadata);
 
 }  // namespace krumple::jxl

@@ -208,8 +208,9 @@ TEST_P(DeepColour, SixteenBitsKeptWhereTheFormatHoldsThemAndEightStayEight) {
         ASSERT_TRUE(converted(dir / (std::string(stem) + ".png"), dst, ConvertSettings{format, 0.9, {}, false}));
         const VImage out = VImage::new_from_file(dst.c_str());
         EXPECT_EQ(out.format(), deep && holdsDeep ? VIPS_FORMAT_USHORT : VIPS_FORMAT_UCHAR);
+        // HEIC is written at 10 bits; libheif 1.15 can only give aom 12.
         if (out.get_typeof("heif-bitdepth") != 0) {
-            EXPECT_EQ(out.get_int("heif-bitdepth"), deep ? 10 : 8);
+            EXPECT_EQ(out.get_int("heif-bitdepth"), deep ? (format == OutputFormat::heic ? 10 : 12) : 8);
         }
         if (deep && holdsDeep) {
             EXPECT_GT(levels(out), format.isLossless() ? 1000 : 400);
