@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 
 #include "metadata_blocks.h"
 
@@ -110,6 +111,22 @@ Blob encodeToMemory(const VImage& image, OutputFormat format, const EncodeOption
     MemoryTarget target;
     encoderFor(format).encode(image, {}, options, target);
     return std::move(target.out);
+}
+
+VImage withoutGreyProfile(const VImage& image) {
+    if (image.bands() > 2 || image.get_typeof(VIPS_META_ICC_NAME) == 0) return image;
+    std::size_t size = 0;
+    const auto* icc = static_cast<const std::uint8_t*>(image.get_blob(VIPS_META_ICC_NAME, &size));
+    if (size < 20 || std::memcmp(icc + 16, "GRAY", 4) != 0) return image;
+    try {
+        const int depth = image.format() == VIPS_FORMAT_USHORT ? 16 : 8;
+        return image.icc_transform("srgb", VImage::option()->set("embedded", true)->set("depth", depth));
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        VImage bare = image.copy();
+        bare.remove(VIPS_META_ICC_NAME);
+        return bare;
+    }
 }
 
 Blob takeBlob(VipsBlob* blob) {

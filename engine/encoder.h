@@ -65,6 +65,11 @@ const Encoder& encoderFor(OutputFormat format);
 // The encoder's whole file in memory: for probing and calibrating.
 Blob encodeToMemory(const vips::VImage& image, OutputFormat format, const EncodeOptions& options);
 
+// For encoders that store RGB only: a grey picture with a grey profile goes
+// through it to sRGB, since a grey profile cannot describe RGB pixels (strict
+// readers refuse the file); one that does not load is dropped.
+vips::VImage withoutGreyProfile(const vips::VImage& image);
+
 // The bytes of a saver's buffer, which is released.
 Blob takeBlob(VipsBlob* blob);
 

@@ -28,29 +28,11 @@ using Image = std::unique_ptr<heif_image, Freer<heif_image_release>>;
 using Handle = std::unique_ptr<heif_image_handle, Freer<heif_image_handle_release>>;
 using Options = std::unique_ptr<heif_encoding_options, Freer<heif_encoding_options_free>>;
 
-bool hasGreyProfile(const VImage& image) {
-    if (image.get_typeof(VIPS_META_ICC_NAME) == 0) return false;
-    std::size_t size = 0;
-    const auto* icc = static_cast<const std::uint8_t*>(image.get_blob(VIPS_META_ICC_NAME, &size));
-    return size >= 20 && std::memcmp(icc + 16, "GRAY", 4) == 0;
-}
-
 // RGB or RGBA in 8-bit or 16-bit samples: the layouts libheif takes.
 VImage asRgb(VImage image) {
     if (image.format() != VIPS_FORMAT_UCHAR && image.format() != VIPS_FORMAT_USHORT)
         image = image.cast(VIPS_FORMAT_UCHAR);
-    // A grey profile cannot describe RGB pixels (readers refuse the file), so
-    // grey goes through it to sRGB; one that does not load is dropped.
-    if (image.bands() <= 2 && hasGreyProfile(image)) {
-        const int depth = image.format() == VIPS_FORMAT_USHORT ? 16 : 8;
-        try {
-            return image.icc_transform("srgb", VImage::option()->set("embedded", true)->set("depth", depth));
-        } catch (const vips::VError&) {
-            vips_error_clear();
-            image = image.copy();
-            image.remove(VIPS_META_ICC_NAME);
-        }
-    }
+    image = withoutGreyProfile(image);
     switch (image.bands()) {
     case 1: return VImage::bandjoin({image, image, image});
     case 2: return VImage::bandjoin({image[0], image[0], image[0], image[1]});

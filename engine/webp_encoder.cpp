@@ -35,7 +35,7 @@ class WebpEncoder final : public Encoder {
 public:
     void encode(const vips::VImage& image, const MetadataBlocks& metadata, const EncodeOptions& options,
                 EncodeTarget& out) const override {
-        const vips::VImage im = withMetadata(image, metadata);
+        const vips::VImage im = withMetadata(withoutGreyProfile(image), metadata);
         auto saverOptions = vips::VImage::option()->set("effort", webpEffort);
         if (options.lossless)
             saverOptions->set("lossless", true);
