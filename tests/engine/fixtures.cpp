@@ -147,9 +147,11 @@ std::optional<Decoded> decodeIndependently(const fs::path& file, const fs::path&
         if (!profile.output.empty())
             vips_image_set_blob_copy(image.get_image(), VIPS_META_ICC_NAME, profile.output.data(), profile.output.size());
     }
-    image = image.get_typeof(VIPS_META_ICC_NAME) != 0
-                ? image.icc_transform("srgb", VImage::option()->set("depth", 8)->set("embedded", true))
-                : image.colourspace(VIPS_INTERPRETATION_sRGB);
+    // At 16 bits first, so that 16-bit alpha is scaled down with the colours, not clipped.
+    const int depth = image.format() == VIPS_FORMAT_USHORT ? 16 : 8;
+    if (image.get_typeof(VIPS_META_ICC_NAME) != 0)
+        image = image.icc_transform("srgb", VImage::option()->set("depth", depth)->set("embedded", true));
+    image = image.colourspace(VIPS_INTERPRETATION_sRGB);
     return Decoded{image.cast(VIPS_FORMAT_UCHAR).copy_memory()};
 }
 
