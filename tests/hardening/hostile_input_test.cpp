@@ -18,12 +18,16 @@ namespace {
 
 using HostileInput = Batch;
 
-// Runs the command line; as `nobody` when asked.
-RunResult runCliLimited(Strings args, const fs::path& folder, bool asNobody = false) {
+// Runs the command line under an address-space cap (none under the
+// sanitizers, which reserve far more); as `nobody` when asked.
+RunResult runCliLimited(Strings args, const fs::path& folder, bool asNobody = false,
+                        const std::string& cap = "4294967296") {
     Strings prefix;
 #ifndef KRUMPLE_SANITIZED
     // An address-space cap turns a runaway allocation into a failed one.
-    prefix = {"/usr/bin/prlimit", "--as=4294967296", "--"};
+    prefix = {"/usr/bin/prlimit", "--as=" + cap, "--"};
+#else
+    (void)cap;
 #endif
     if (asNobody) prefix.insert(prefix.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
     prefix.push_back(KRUMPLE_CLI_PATH);
@@ -170,6 +174,24 @@ TEST_F(HostileInput, AwkwardNamesDeepLoopedAndCrowdedFolders) {
     EXPECT_EQ(brokenFiles(outputs()), std::vector<fs::path>{});
     EXPECT_EQ(before.damaged(), std::vector<fs::path>{});
 }
+
+#ifndef KRUMPLE_SANITIZED
+// Four 8 MP pictures to JPEG XL need about 3 GB at once: under a 1.5 GB cap
+// with four jobs, they take turns, and every one converts.
+TEST_F(HostileInput, LargePicturesUnderAMemoryCapAllConvert) {
+    std::vector<fs::path> expected;
+    for (int i = 0; i < 4; ++i) {
+        makeJpeg(dir / "large" / ("big" + std::to_string(i) + ".jpg"), 3464, 2309);
+        expected.push_back(out / ("big" + std::to_string(i) + ".jxl"));
+    }
+    tally("inputs", 4);
+    const RunResult run = runCliLimited({"--jobs", "4", "--format", "jxl", "--out", out.string(), (dir / "large").string()},
+                                        dir.path(), false, std::to_string(std::int64_t{1536} << 20));
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    expectExactly(out, expected);
+    EXPECT_EQ(brokenFiles(expected), std::vector<fs::path>{});
+}
+#endif
 
 TEST_F(HostileInput, FilesWithoutReadPermission) {
     // Root reads everything: the command line then runs as nobody.
