@@ -30,12 +30,7 @@ set -euo pipefail
 
 mode=${1:-all}
 reps=${REPS:-3}
-repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${KRUMPLE_BENCH_BUILD:-$repo/build-bench}
-
-need() {
-    command -v "$1" >/dev/null || { echo "missing $1: apt-get install $2" >&2; exit 1; }
-}
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 need cmake cmake
 need ninja ninja-build
 need butteraugli_main libjxl-devtools
