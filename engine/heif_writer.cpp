@@ -1,4 +1,5 @@
 #include "heif_writer.h"
+#include "thread_handover.h"
 
 #include <libheif/heif.h>
 
@@ -51,6 +52,11 @@ struct Plane {
 
 // Called by vips_sink_disc with rows in order, each region as wide as the image.
 int packRows(VipsRegion* region, VipsRect* area, void* a) {
+    takeOver(a);
+    struct Release {
+        void* plane;
+        ~Release() { handOver(plane); }
+    } release{a};
     const auto* plane = static_cast<const Plane*>(a);
     const std::size_t samples = static_cast<std::size_t>(area->width) * static_cast<std::size_t>(region->im->Bands);
     for (int y = area->top; y < area->top + area->height; ++y) {
@@ -121,7 +127,11 @@ void write(const VImage& image, const MetadataBlocks& metadata, const EncodeOpti
     check(heif_image_add_plane(picture.get(), heif_channel_interleaved, rgb.width(), rgb.height(), plane.bits));
     plane.data = heif_image_get_plane(picture.get(), heif_channel_interleaved, &plane.stride);
     if (!plane.data) throw vips::VError("heif: no plane");
-    if (vips_sink_disc(rgb.get_image(), packRows, &plane) != 0) throw vips::VError();
+    // The rows are packed on libvips' write-behind thread.
+    handOver(&plane);
+    const int packed = vips_sink_disc(rgb.get_image(), packRows, &plane);
+    takeOver(&plane);
+    if (packed != 0) throw vips::VError();
 
     // "prof": any ICC profile, where "rICC" allows only the simplest kinds.
     if (rgb.get_typeof(VIPS_META_ICC_NAME) != 0) {

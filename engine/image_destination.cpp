@@ -9,6 +9,7 @@
 #include "image_io.h"
 #include "metadata_blocks.h"
 #include "encoder.h"
+#include "thread_handover.h"
 
 namespace krumple {
 
@@ -46,18 +47,6 @@ struct DescriptorSink {
     int fd;
     bool failed = false;
 };
-
-// libvips may call the sink from its write-behind thread, handing over through
-// GLib's futexes, which ThreadSanitizer can't see; tell it about the handover.
-#if defined(__SANITIZE_THREAD__)
-extern "C" void __tsan_acquire(void* address);
-extern "C" void __tsan_release(void* address);
-void handOver(DescriptorSink* sink) { __tsan_release(sink); }
-void takeOver(DescriptorSink* sink) { __tsan_acquire(sink); }
-#else
-void handOver(DescriptorSink*) {}
-void takeOver(DescriptorSink*) {}
-#endif
 
 gint64 sinkWrite(VipsTargetCustom*, const void* data, gint64 length, DescriptorSink* sink) {
     takeOver(sink);
