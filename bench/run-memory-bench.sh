@@ -11,7 +11,8 @@
 #   bench/run-memory-bench.sh [SETTING...]    # FORMAT:QUALITY:DEPTH, e.g. jxl:1.0:8 heic:0.8:16; default all
 #
 # SIZES (default "1 4 16 36 72") megapixels of the 8-bit sources, DEEP_SIZES
-# (default "1 4 16 36") of the 16-bit ones; LIMIT (default 300) seconds after
+# (default "1 4 16 36") of the 16-bit ones and of the 8-bit PNGs (DEPTH 8png:
+# the same pixels as the JPEG, for JPEG XL at 1.0 without a JPEG to carry over); LIMIT (default 300) seconds after
 # which a run is stopped and its point left out; KRUMPLE_CLI (default
 # build/cli/krumple-cli; copied first, so a rebuild meanwhile cannot mix
 # versions); KRUMPLE_MEMORY_WORK (default /tmp/krumple-memory-bench) keeps the
@@ -32,7 +33,7 @@ cli_source=${KRUMPLE_CLI:-$repo/build/cli/krumple-cli}
 # Jobs that run longest go last: whatever is cut short is the big HEIC and AVIF.
 all_settings=(jxl:0.8:8 jxl:1.0:8 webp:0.8:8 webp:1.0:8 jpeg:0.8:8 jpeg:1.0:8 png:0.8:8
               heic:0.8:8 heic:1.0:8 avif:0.8:8 avif:1.0:8
-              jxl:0.8:16 jxl:1.0:16 png:0.8:16 heic:0.8:16 heic:1.0:16 avif:0.8:16 avif:1.0:16)
+              jxl:1.0:8png jxl:0.8:16 jxl:1.0:16 png:0.8:16 heic:0.8:16 heic:1.0:16 avif:0.8:16 avif:1.0:16)
 settings=("$@")
 ((${#settings[@]})) || settings=("${all_settings[@]}")
 
@@ -91,7 +92,8 @@ fit() {
       print "// peak RSS of one conversion ≈ base + bytesPerPixel × output pixels (bench/run-memory-bench.sh)"
       for (c = 1; c <= count; c++) {
         s = names[c]; split(s, p, ":")
-        printf "{OutputFormat::%s, %s, %2d, %10d, %6.2f},  // %s\n", p[1], p[2], p[3], fitted[s] * 1e6, slope[s], s
+        note = p[1] == "jxl" && p[2] == "1.0" ? (p[3] == "8" ? " (a JPEG carried over)" : " (lossless from pixels)") : ""
+        printf "{OutputFormat::%s, %s, %2d, %10d, %6.2f},  // %s%s\n", p[1], p[2], p[3] + 0, fitted[s] * 1e6, slope[s], s, note
       }
       print "```"
     }' "$points"
@@ -136,6 +138,10 @@ source_for() {
     if [[ $depth == 8 ]]; then
         local f=$work/src/photo-${mp}mp.jpg
         [[ -f $f ]] || vips resize "$photo" "$f[Q=92]" "$scale" >&2
+    elif [[ $depth == 8png ]]; then
+        # The same pixels from a PNG: JPEG XL at 1.0 encodes them losslessly instead of carrying a JPEG over.
+        local f=$work/src/photo-${mp}mp.png
+        [[ -f $f ]] || vips copy "$(source_for "$mp" 8)" "$f[compression=1]" >&2
     else
         local f=$work/src/photo-${mp}mp-16bit.png
         if [[ ! -f $f ]]; then
@@ -164,7 +170,7 @@ echo "# load average at start: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
 for mp in $sizes; do
     for setting in "${settings[@]}"; do
         IFS=: read -r format quality depth <<<"$setting"
-        if [[ $depth == 16 && " $deep_sizes " != *" $mp "* ]]; then continue; fi
+        if [[ $depth != 8 && " $deep_sizes " != *" $mp "* ]]; then continue; fi
         if grep -q "^$setting"$'\t'"$mp"$'\t' "$points"; then continue; fi  # measured already
         src=$(source_for "$mp" "$depth")
         size=$(vipsheader -f width "$src")x$(vipsheader -f height "$src")
