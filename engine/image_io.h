@@ -60,6 +60,9 @@ public:
 
     // Whether image 0 has 16 bits a sample (and is not CMYK).
     bool isDeep() const;
+    // Whether its pixels can stream from the decoder (JPEG, PNG not
+    // interlaced, TIFF) rather than being decoded whole first.
+    bool streams() const;
 
     // The whole file when it is a JPEG (and not absurdly large), else nullptr.
     std::shared_ptr<const Blob> jpegFile() const;

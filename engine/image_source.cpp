@@ -317,6 +317,14 @@ bool ImageSource::decodesCleanly() const {
 
 bool ImageSource::isDeep() const { return hasSixteenBits(header_); }
 
+bool ImageSource::streams() const {
+    if (magick_ || header_.get_typeof("vips-loader") == 0) return false;
+    const std::string_view loader = header_.get_string("vips-loader");
+    if (loader.starts_with("pngload"))
+        return header_.get_typeof("interlaced") == 0 || header_.get_int("interlaced") == 0;
+    return loader.starts_with("jpegload") || loader.starts_with("tiffload");
+}
+
 std::shared_ptr<const Blob> ImageSource::jpegFile() const {
     constexpr std::uintmax_t limit = std::uintmax_t{256} << 20;
     if (magick_ || header_.get_typeof("vips-loader") == 0 ||

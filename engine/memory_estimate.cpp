@@ -3,6 +3,7 @@
 
 #include "converter.h"
 #include "decoding.h"
+#include "encoder.h"
 
 namespace krumple::Converter {
 
@@ -10,23 +11,28 @@ namespace {
 
 // Peak resident memory of one conversion: a base plus bytes per output pixel,
 // fitted over 1–72 MP and raised until every measured point is at least 10 %
-// under it (krumple-bench-memory; bench/README.md, "Memory per conversion").
+// under it (bench/run-memory-bench.sh; bench/README.md, "Memory per conversion").
 struct Cost {
     double base;      // bytes
     double perPixel;  // bytes
 };
 
-Cost costOf(OutputFormat format, bool lossless, bool deep) {
-    constexpr double MB = 1 << 20;
+// `best`: Q 90 and up, where HEIC and AVIF keep full chroma.
+Cost costOf(OutputFormat format, bool lossless, bool best, bool deep) {
     switch (format) {
-    case OutputFormat::jxl: return lossless ? Cost{96 * MB, deep ? 80.0 : 64.0} : Cost{96 * MB, deep ? 64.0 : 52.0};
-    case OutputFormat::avif: return {96 * MB, deep ? 40.0 : 30.0};
-    case OutputFormat::heic: return {96 * MB, deep ? 36.0 : 26.0};
-    case OutputFormat::webp: return {64 * MB, lossless ? 24.0 : 17.0};
-    case OutputFormat::png: return {64 * MB, deep ? 8.0 : 4.0};
+    case OutputFormat::heic:
+        return deep ? (best ? Cost{102e6, 48.62} : Cost{87e6, 29.54}) : (best ? Cost{97e6, 30.60} : Cost{84e6, 18.55});
+    case OutputFormat::avif:
+        return deep ? (best ? Cost{118e6, 65.08} : Cost{79e6, 36.05}) : (best ? Cost{84e6, 43.89} : Cost{81e6, 23.59});
+    // Lossless from pixels; a JPEG carried over takes less (29 bytes a pixel),
+    // but libjxl may refuse it and fall back to pixels.
+    case OutputFormat::jxl:
+        return lossless ? (deep ? Cost{83e6, 103.82} : Cost{65e6, 75.33}) : (deep ? Cost{83e6, 52.57} : Cost{95e6, 48.45});
+    case OutputFormat::webp: return lossless ? Cost{93e6, 34.16} : Cost{84e6, 9.00};
+    case OutputFormat::png: return deep ? Cost{68e6, 1.30} : Cost{67e6, 0.47};
     case OutputFormat::jpeg: break;
     }
-    return {64 * MB, 4.0};
+    return {66e6, 0.50};
 }
 
 }  // namespace
@@ -41,12 +47,14 @@ std::int64_t memoryEstimate(const std::filesystem::path& src, const ConvertSetti
         const double scale = static_cast<double>(*settings.maxWidth) / size->width;
         pixels *= scale * scale;
     }
-    const bool deep = source->isDeep();
-    const Cost cost = costOf(settings.format, settings.format.isLosslessAt(settings.quality), deep);
+    const bool deep = source->isDeep() && settings.format != OutputFormat::jpeg && settings.format != OutputFormat::webp;
+    const EncodeOptions options = optionsFor(settings.format, settings.quality);
+    const Cost cost = costOf(settings.format, options.lossless, options.q >= 90, deep);
     double bytes = cost.base + cost.perPixel * pixels;
-    // Turning a picture decodes all of it into memory first.
-    if (numberAt(source->properties(), prop::orientation).value_or(1) > 1)
-        bytes += size->width * size->height * (deep ? 8.0 : 4.0);
+    // The table's sources stream into the encoder; others are decoded whole
+    // first, and so is a picture that must be turned.
+    if (!source->streams() || numberAt(source->properties(), prop::orientation).value_or(1) > 1)
+        bytes += size->width * size->height * (source->isDeep() ? 8.0 : 4.0);
     return static_cast<std::int64_t>(std::min(bytes, 9.0e18));
 }
 

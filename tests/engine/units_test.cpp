@@ -12,6 +12,8 @@
 #include "metadata_blocks.h"
 #include "output_format.h"
 #include "encoder.h"
+#include "converter.h"
+#include "test_support.h"
 
 namespace krumple {
 namespace {
@@ -64,6 +66,23 @@ TEST(QualityMapping, EachSaverRisesWithQualityToItsBestAndJpegKeepsTheKnownScale
                       format == OutputFormat::png ||
                           (quality == 1.0 && (format == OutputFormat::jxl || format == OutputFormat::webp)))
                 << format.rawValue() << " at " << quality;
+}
+
+TEST(MemoryEstimate, FollowsTheOutputsPixelsFormatAndLossless) {
+    const test::TempDir dir;
+    const test::fs::path photo = dir / "photo.jpg";
+    test::makeJpeg(photo, 4000, 3000);
+    const auto at = [&](OutputFormat format, double quality, std::optional<std::int64_t> maxWidth = {}) {
+        return Converter::memoryEstimate(photo, ConvertSettings{format, quality, maxWidth, false});
+    };
+    // 12 MP: JPEG XL holds the picture several times over; JPEG streams it.
+    EXPECT_GT(at(OutputFormat::jxl, 0.8), 500'000'000);
+    EXPECT_LT(at(OutputFormat::jpeg, 0.8), 100'000'000);
+    // A quarter of the width is a sixteenth of the pixels.
+    EXPECT_LT(at(OutputFormat::jxl, 0.8, 1000), at(OutputFormat::jxl, 0.8) / 4);
+    EXPECT_GT(at(OutputFormat::jxl, 1.0), at(OutputFormat::jxl, 0.8));
+    EXPECT_GT(at(OutputFormat::webp, 1.0), at(OutputFormat::webp, 0.8));
+    EXPECT_EQ(Converter::memoryEstimate(dir / "missing.jpg", {}), 0);
 }
 
 TEST(MetadataBlocks, EveryXmpOrientationBecomesUprightAndNothingElseChanges) {
