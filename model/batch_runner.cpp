@@ -186,10 +186,13 @@ void Store::runBatch(std::vector<Job> jobs, ConvertSettings settings, std::funct
     std::vector<std::int64_t> estimates(jobs.size(), 0);
     std::size_t next = 0, running = 0, estimated = 0;
     std::int64_t planned = 0;
+    const auto estimateNext = [&] {
+        if (memory.estimate && estimated == next && next < jobs.size())
+            estimates[estimated++] = std::max<std::int64_t>(0, memory.estimate(jobs[next], settings));
+    };
     const auto launchWhatFits = [&](bool evenIfStopped) {
         while ((evenIfStopped || !stop.stop_requested()) && next < jobs.size() && running < workers) {
-            if (memory.estimate && estimated == next)
-                estimates[estimated++] = std::max<std::int64_t>(0, memory.estimate(jobs[next], settings));
+            estimateNext();
             if (running > 0 && estimates[next] > memory.budget - planned) break;
             planned += estimates[next];
             ++running;
@@ -200,6 +203,8 @@ void Store::runBatch(std::vector<Job> jobs, ConvertSettings settings, std::funct
             ++next;
             launchedOne.notify_one();
         }
+        // The next estimate reads a header: done now, while the workers are busy.
+        if (!stop.stop_requested()) estimateNext();
     };
     {
         std::vector<std::jthread> pool;
