@@ -52,11 +52,7 @@ struct Plane {
 
 // Called by vips_sink_disc with rows in order, each region as wide as the image.
 int packRows(VipsRegion* region, VipsRect* area, void* a) {
-    takeOver(a);
-    struct Release {
-        void* plane;
-        ~Release() { handOver(plane); }
-    } release{a};
+    const HeldForScope held(a);
     const auto* plane = static_cast<const Plane*>(a);
     const std::size_t samples = static_cast<std::size_t>(area->width) * static_cast<std::size_t>(region->im->Bands);
     for (int y = area->top; y < area->top + area->height; ++y) {

@@ -49,11 +49,7 @@ struct DescriptorSink {
 };
 
 gint64 sinkWrite(VipsTargetCustom*, const void* data, gint64 length, DescriptorSink* sink) {
-    takeOver(sink);
-    struct Release {
-        DescriptorSink* sink;
-        ~Release() { handOver(sink); }
-    } release{sink};
+    const HeldForScope held(sink);
     const auto* bytes = static_cast<const char*>(data);
     gint64 done = 0;
     while (done < length) {

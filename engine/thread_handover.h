@@ -17,3 +17,17 @@ inline void handOver(void*) {}
 inline void takeOver(void*) {}
 }  // namespace krumple
 #endif
+
+namespace krumple {
+// Takes `object` over for a callback's scope and hands it back at its end.
+class HeldForScope {
+public:
+    explicit HeldForScope(void* object) : object_(object) { takeOver(object_); }
+    ~HeldForScope() { handOver(object_); }
+    HeldForScope(const HeldForScope&) = delete;
+    HeldForScope& operator=(const HeldForScope&) = delete;
+
+private:
+    void* object_;
+};
+}  // namespace krumple
