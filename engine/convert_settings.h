@@ -7,12 +7,21 @@
 
 namespace krumple {
 
+// The side of the upright picture a size limit holds to.
+enum class LimitedSide { width, height, longer };
+
 // What one conversion is asked to produce; copied into every job.
 struct ConvertSettings {
     OutputFormat format = OutputFormat::jpeg;
     double quality = 0.8;                 // 0–1, ignored for lossless formats
     std::optional<std::int64_t> maxWidth;  // upright width limit in pixels
     bool stripMetadata = false;
+    std::optional<std::int64_t> maxHeight = std::nullopt;  // upright height limit in pixels
+    std::optional<std::int64_t> maxSide = std::nullopt;    // limit on the longer side in pixels
+
+    // The scale the limits ask of an upright picture of this size: at most 1
+    // (never upscaled), the same for both sides.
+    double limitScale(double width, double height) const;
 
     friend bool operator==(const ConvertSettings&, const ConvertSettings&) = default;
 };

@@ -18,10 +18,7 @@ std::int64_t roundedWhole(double v) {
 std::optional<std::int64_t> decodeLimit(const ImageSource& source, const ConvertSettings& settings) {
     const auto size = orientedSize(source);
     if (!size) return std::nullopt;
-    double longer = std::max(size->width, size->height);
-    if (settings.maxWidth && static_cast<double>(*settings.maxWidth) < size->width)
-        longer = static_cast<double>(roundedWhole(longer * static_cast<double>(*settings.maxWidth) / size->width));
-    return roundedWhole(longer);
+    return roundedWhole(std::max(size->width, size->height) * settings.limitScale(size->width, size->height));
 }
 
 // Formats that hold more than 8 bits a sample.
@@ -40,6 +37,21 @@ bool isStoredAsIs(const ImageSource& source, const Image& image) {
 }  // namespace
 
 bool canRead(const std::filesystem::path& file) { return ImageSource::open(file) != nullptr; }
+
+}  // namespace krumple::Converter
+
+double krumple::ConvertSettings::limitScale(double width, double height) const {
+    double scale = 1.0;
+    const auto hold = [&](const std::optional<std::int64_t>& limit, double side) {
+        if (limit && side > 0) scale = std::min(scale, static_cast<double>(*limit) / side);
+    };
+    hold(maxWidth, width);
+    hold(maxHeight, height);
+    hold(maxSide, std::max(width, height));
+    return scale;
+}
+
+namespace krumple::Converter {
 
 std::optional<PixelSize> orientedSize(const ImageSource& source) {
     const Properties& p = source.properties();

@@ -42,11 +42,8 @@ std::int64_t memoryEstimate(const std::filesystem::path& src, const ConvertSetti
     if (!source) return 0;
     const auto size = orientedSize(*source);
     if (!size) return 0;
-    double pixels = size->width * size->height;
-    if (settings.maxWidth && static_cast<double>(*settings.maxWidth) < size->width) {
-        const double scale = static_cast<double>(*settings.maxWidth) / size->width;
-        pixels *= scale * scale;
-    }
+    const double scale = settings.limitScale(size->width, size->height);
+    const double pixels = size->width * size->height * scale * scale;
     const bool deep = source->isDeep() && settings.format != OutputFormat::jpeg && settings.format != OutputFormat::webp;
     const EncodeOptions options = optionsFor(settings.format, settings.quality);
     const Cost cost = costOf(settings.format, options.lossless, options.q >= 90, deep);

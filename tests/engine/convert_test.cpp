@@ -19,28 +19,38 @@ ConvertSettings settingsFor(OutputFormat format, double quality = 0.9, std::opti
     return ConvertSettings{format, quality, maxWidth, false};
 }
 
-// Every orientation, stored 400 x 300 unless said otherwise; the limit is on the upright width.
-TEST(Converting, UprightAtTheLimitedWidth) {
+// Every orientation, stored 400 x 300 unless said otherwise; the limit holds
+// to the upright picture's width, height or longer side.
+TEST(Converting, UprightWithinTheLimitOfEachSide) {
+    using enum LimitedSide;
     struct Case {
+        LimitedSide side;
         int orientation, storedWidth, storedHeight;
-        std::optional<std::int64_t> maxWidth;
+        std::optional<std::int64_t> limit;
         int width, height;
     };
     const std::vector<Case> cases = {
-        {0, 400, 300, 200, 200, 150},  {1, 300, 400, 200, 200, 267},  // the height follows: 400 * 200 / 300
-        {2, 400, 300, {}, 400, 300},   {3, 400, 300, 1000, 400, 300},  // never upscaled
-        {4, 400, 300, {}, 400, 300},   {5, 400, 300, 150, 150, 200},
-        {6, 400, 300, 200, 200, 267},  {7, 400, 300, {}, 300, 400},
-        {8, 400, 300, 150, 150, 200},
+        {width, 0, 400, 300, 200, 200, 150},  {width, 1, 300, 400, 200, 200, 267},  // the height follows: 400 * 200 / 300
+        {width, 2, 400, 300, {}, 400, 300},   {width, 3, 400, 300, 1000, 400, 300},  // never upscaled
+        {width, 4, 400, 300, {}, 400, 300},   {width, 5, 400, 300, 150, 150, 200},
+        {width, 6, 400, 300, 200, 200, 267},  {width, 7, 400, 300, {}, 300, 400},
+        {width, 8, 400, 300, 150, 150, 200},
+        {height, 1, 400, 300, 150, 200, 150}, {height, 1, 300, 400, 200, 150, 200},  // landscape, portrait
+        {height, 6, 400, 300, 200, 150, 200}, {height, 1, 400, 300, 600, 400, 300},  // upright portrait; no upscaling
+        {longer, 1, 400, 300, 200, 200, 150}, {longer, 1, 300, 400, 200, 150, 200},
+        {longer, 8, 400, 300, 100, 75, 100},  {longer, 1, 400, 300, 400, 400, 300},
     };
     TempDir dir;
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "orientation " << c.orientation << ", " << c.storedWidth << " x "
-                                          << c.storedHeight << ", limit " << c.maxWidth.value_or(0));
+        SCOPED_TRACE(::testing::Message() << "side " << static_cast<int>(c.side) << ", orientation " << c.orientation
+                                          << ", " << c.storedWidth << " x " << c.storedHeight << ", limit "
+                                          << c.limit.value_or(0));
         const std::string n = std::to_string(&c - cases.data());
         const fs::path src = makeOrientedJpeg(dir / ("src" + n + ".jpg"), c.orientation, c.storedWidth, c.storedHeight);
         const fs::path dst = dir / ("out" + n + ".jpg");
-        ASSERT_TRUE(converted(src, dst, settingsFor(OutputFormat::jpeg, 0.9, c.maxWidth)));
+        ConvertSettings settings = settingsFor(OutputFormat::jpeg);
+        (c.side == width ? settings.maxWidth : c.side == height ? settings.maxHeight : settings.maxSide) = c.limit;
+        ASSERT_TRUE(converted(src, dst, settings));
         const auto out = decodeIndependently(dst, dir.path());
         ASSERT_TRUE(out);
         EXPECT_EQ(std::pair(out->width(), out->height()), std::pair(c.width, c.height));
