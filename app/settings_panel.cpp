@@ -1,8 +1,10 @@
 #include "settings_panel.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -50,7 +52,8 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
       format_(new SegmentedPicker(this)),
       quality_(new QSlider(Qt::Horizontal, this)),
       qualityText_(new QLabel(this)),
-      limitWidth_(new QCheckBox(tr("Max width"), this)),
+      limitWidth_(new QCheckBox(tr("Max"), this)),
+      limitedSide_(new QComboBox(this)),
       maxWidth_(new WholeNumberField(this)),
       stripMetadata_(new QCheckBox(tr("Strip metadata"), this)),
       outputMode_(new SegmentedPicker(this)),
@@ -92,12 +95,16 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
     dim(px);
     QHBoxLayout* sizeRow = row(rows);
     sizeRow->addWidget(caption(tr("Size"), this));
+    limitedSide_->addItems({tr("width"), tr("height"), tr("longer side")});
     sizeRow->addWidget(limitWidth_);
+    sizeRow->addWidget(limitedSide_);
     sizeRow->addWidget(maxWidth_);
     sizeRow->addWidget(px);
     sizeRow->addStretch(1);
     sizeRow->addWidget(stripMetadata_);
     connect(limitWidth_, &QCheckBox::toggled, this, [this](bool on) { store_.setLimitWidth(on); });
+    connect(limitedSide_, &QComboBox::currentIndexChanged, this,
+            [this](int index) { store_.setLimitedSide(static_cast<LimitedSide>(std::clamp(index, 0, 2))); });
     connect(maxWidth_, &WholeNumberField::valueEdited, this, [this](std::int64_t value) { store_.setMaxWidth(value); });
     connect(stripMetadata_, &QCheckBox::toggled, this, [this](bool on) { store_.setStripMetadata(on); });
 
@@ -136,6 +143,11 @@ void SettingsPanel::refresh() {
         const QSignalBlocker quiet(limitWidth_);
         limitWidth_->setChecked(store_.limitWidth());
     }
+    {
+        const QSignalBlocker quiet(limitedSide_);
+        limitedSide_->setCurrentIndex(static_cast<int>(store_.limitedSide()));
+    }
+    limitedSide_->setEnabled(store_.limitWidth());
     maxWidth_->setValue(store_.maxWidth());
     maxWidth_->setEnabled(store_.limitWidth());
     {

@@ -5,6 +5,7 @@
 #include "store_watch.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QSlider;
@@ -29,6 +30,7 @@ public:
     QLabel* qualityText() const { return qualityText_; }
     QCheckBox* limitWidthToggle() const { return limitWidth_; }
     WholeNumberField* maxWidthField() const { return maxWidth_; }
+    QComboBox* limitedSidePicker() const { return limitedSide_; }
     QCheckBox* stripMetadataToggle() const { return stripMetadata_; }
     SegmentedPicker* outputModePicker() const { return outputMode_; }
     QPushButton* folderButton() const { return folder_; }
@@ -44,6 +46,7 @@ private:
     QSlider* quality_;
     QLabel* qualityText_;
     QCheckBox* limitWidth_;
+    QComboBox* limitedSide_;  // width, height, longer side: in LimitedSide's order
     WholeNumberField* maxWidth_;
     QCheckBox* stripMetadata_;
     SegmentedPicker* outputMode_;

@@ -95,9 +95,10 @@ int runBatchSession(const CliOptions& options) {
     auto store = std::make_shared<Store>(queue.executor());
     if (options.format) store->setFormat(*options.format);
     store->setQuality(options.quality);
-    if (options.maxWidth) {
+    if (options.maxSize) {
         store->setLimitWidth(true);
-        store->setMaxWidth(*options.maxWidth);
+        store->setMaxWidth(*options.maxSize);
+        store->setLimitedSide(options.limitedSide);
     }
     store->setStripMetadata(options.stripMetadata);
     if (options.outputFolder) {

@@ -42,6 +42,8 @@ std::string usageText() {
            "  --format FORMAT   heic, jpeg, png, avif, jxl or webp (default: the first this system encodes)\n"
            "  --quality Q       quality from 0.05 to 1.0 (default 0.8); 1.0 is lossless in jxl and webp\n"
            "  --max-width N     largest output width in pixels (at least 16)\n"
+           "  --max-height N    largest output height in pixels (at least 16)\n"
+           "  --max-side N      largest output width and height in pixels (at least 16)\n"
            "  --strip           leave metadata out (colour profiles are kept)\n"
            "  --out DIR         write every output into DIR (default: next to the originals)\n"
            "  --jobs N          conversions at once (default: one per core)\n"
@@ -95,8 +97,8 @@ std::expected<CliOptions, std::string> parseArguments(const std::vector<std::str
             error = flag(options.help);
         } else if (name == "--version") {
             error = flag(options.version);
-        } else if (name == "--format" || name == "--quality" || name == "--max-width" || name == "--out" ||
-                   name == "--jobs") {
+        } else if (name == "--format" || name == "--quality" || name == "--max-width" || name == "--max-height" ||
+                   name == "--max-side" || name == "--out" || name == "--jobs") {
             const auto given = value();
             if (!given) return std::unexpected(given.error());
             const std::string& v = *given;
@@ -111,10 +113,16 @@ std::expected<CliOptions, std::string> parseArguments(const std::vector<std::str
                 const auto q = decimal(v);
                 if (!q || *q < 0.05 || *q > 1.0) return std::unexpected("--quality must be from 0.05 to 1.0, not \"" + v + "\"");
                 options.quality = *q;
-            } else if (name == "--max-width") {
+            } else if (name.starts_with("--max-")) {
                 const auto n = wholeNumber(v);
-                if (!n || *n < 1) return std::unexpected("--max-width must be a whole number of pixels, not \"" + v + "\"");
-                options.maxWidth = *n;
+                if (!n || *n < 1) return std::unexpected(name + " must be a whole number of pixels, not \"" + v + "\"");
+                const LimitedSide side = name == "--max-width"    ? LimitedSide::width
+                                         : name == "--max-height" ? LimitedSide::height
+                                                                  : LimitedSide::longer;
+                if (options.maxSize && options.limitedSide != side)
+                    return std::unexpected("choose one of --max-width, --max-height and --max-side");
+                options.maxSize = *n;
+                options.limitedSide = side;
             } else if (name == "--out") {
                 if (v.empty()) return std::unexpected("--out needs a folder");
                 options.outputFolder = std::filesystem::path(v);

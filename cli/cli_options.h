@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "convert_settings.h"
 #include "output_format.h"
 
 namespace krumple::cli {
@@ -14,7 +15,8 @@ namespace krumple::cli {
 struct CliOptions {
     std::optional<OutputFormat> format;  // absent: the store's default
     double quality = 0.8;
-    std::optional<std::int64_t> maxWidth;
+    std::optional<std::int64_t> maxSize;  // pixels, on `limitedSide`
+    LimitedSide limitedSide = LimitedSide::width;
     bool stripMetadata = false;
     std::optional<std::filesystem::path> outputFolder;  // absent: next to the originals
     std::optional<int> jobs;                            // absent: one per core

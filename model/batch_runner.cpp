@@ -20,7 +20,14 @@ ConvertSettings Store::settingsSnapshot() const {
     ConvertSettings settings;
     settings.format = format_;
     settings.quality = quality_;
-    if (limitWidth_) settings.maxWidth = std::max<std::int64_t>(maxWidth_, 16);
+    if (limitWidth_) {
+        const std::int64_t pixels = std::max<std::int64_t>(maxWidth_, 16);
+        switch (limitedSide_) {
+        case LimitedSide::width: settings.maxWidth = pixels; break;
+        case LimitedSide::height: settings.maxHeight = pixels; break;
+        case LimitedSide::longer: settings.maxSide = pixels; break;
+        }
+    }
     settings.stripMetadata = stripMetadata_;
     return settings;
 }

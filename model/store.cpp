@@ -83,6 +83,9 @@ void Store::setLimitWidth(bool on) {
 void Store::setMaxWidth(std::int64_t pixels) {
     if (assign(maxWidth_, pixels)) notifyField(StoreField::maxWidth);
 }
+void Store::setLimitedSide(LimitedSide side) {
+    if (assign(limitedSide_, side)) notifyField(StoreField::limitedSide);
+}
 void Store::setStripMetadata(bool on) {
     if (assign(stripMetadata_, on)) notifyField(StoreField::stripMetadata);
 }

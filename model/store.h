@@ -84,7 +84,8 @@ public:
     OutputFormat format() const { return format_; }    // first encodable format, else jpeg
     double quality() const { return quality_; }        // 0.8
     bool limitWidth() const { return limitWidth_; }    // false
-    std::int64_t maxWidth() const { return maxWidth_; }  // 2048
+    std::int64_t maxWidth() const { return maxWidth_; }  // 2048: the limit in pixels
+    LimitedSide limitedSide() const { return limitedSide_; }  // width: the side maxWidth holds to
     bool stripMetadata() const { return stripMetadata_; }  // false
     OutputMode outputMode() const { return outputMode_; }  // alongside
     const std::optional<Path>& outputFolder() const { return outputFolder_; }
@@ -98,6 +99,7 @@ public:
     void setQuality(double quality);
     void setLimitWidth(bool on);
     void setMaxWidth(std::int64_t pixels);
+    void setLimitedSide(LimitedSide side);
     void setStripMetadata(bool on);
     void setOutputMode(OutputMode mode);
     void setOutputFolder(std::optional<Path> folder);
@@ -194,6 +196,7 @@ private:
     double quality_ = 0.8;
     bool limitWidth_ = false;
     std::int64_t maxWidth_ = 2048;
+    LimitedSide limitedSide_ = LimitedSide::width;
     bool stripMetadata_ = false;
     OutputMode outputMode_ = OutputMode::alongside;
     std::optional<Path> outputFolder_;

@@ -15,6 +15,7 @@ enum class StoreField {
     quality,
     limitWidth,
     maxWidth,
+    limitedSide,
     stripMetadata,
     outputMode,
     outputFolder,

@@ -71,8 +71,14 @@ private Q_SLOTS:
         WholeNumberField* field = panel.maxWidthField();
         QCOMPARE(field->text(), QString("2048"));
         QVERIFY(!field->isEnabled());
+        QVERIFY(!panel.limitedSidePicker()->isEnabled());
         QTest::mouseClick(panel.limitWidthToggle(), Qt::LeftButton);
-        QVERIFY(store.limitWidth() && field->isEnabled());
+        QVERIFY(store.limitWidth() && field->isEnabled() && panel.limitedSidePicker()->isEnabled());
+        // The limit holds to the side picked: width, height or the longer one.
+        panel.limitedSidePicker()->setCurrentIndex(2);
+        QCOMPARE(store.limitedSide(), LimitedSide::longer);
+        store.setLimitedSide(LimitedSide::height);
+        QCOMPARE(panel.limitedSidePicker()->currentText(), QString("height"));
         field->setFocus();
         field->selectAll();
         QTest::keyClicks(field, "10000");  // no bound while typing: that is the batch's business

@@ -37,9 +37,11 @@ TEST_F(CliTest, TextNextToTheOriginalsAndJsonIntoAFolder) {
     EXPECT_TRUE(r.out.ends_with("\n2 of 2 converted\n")) << r.out;
     EXPECT_EQ(r.err.find("\033["), std::string::npos);  // no progress bar off a terminal
 
-    makePng(dir / "q/c.png");
-    r = run({"--json", "--format=png", "--out", "out", "q"});
+    makePng(dir / "q/c.png", 40, 80);
+    r = run({"--json", "--format=png", "--out", "out", "--max-height", "20", "q"});
     EXPECT_EQ(r.status, 0) << r.err;
+    const vips::VImage portrait = vips::VImage::new_from_file((dir / "out/c.png").c_str());
+    EXPECT_EQ(std::pair(portrait.width(), portrait.height()), std::pair(10, 20));
     const std::string start = "{\"source\":\"q/c.png\",\"output\":\"" + (dir / "out/c.png").native() + "\",\"status\":\"done\",";
     EXPECT_TRUE(r.out.starts_with(start) && r.out.ends_with("}\n") && std::count(r.out.begin(), r.out.end(), '\n') == 1)
         << r.out;  // one result, no totals

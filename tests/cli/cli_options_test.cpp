@@ -13,10 +13,13 @@ TEST(CliOptionsTest, EveryOptionInBothSpellings) {
                                        {OutputFormat::webp});
     ASSERT_TRUE(parsed) << parsed.error();
     EXPECT_EQ(parsed->format, OutputFormat(OutputFormat::webp));
-    EXPECT_EQ(std::tuple(parsed->quality, parsed->maxWidth, parsed->jobs), std::tuple(0.5, std::optional<std::int64_t>(800), std::optional(3)));
+    EXPECT_EQ(std::tuple(parsed->quality, parsed->maxSize, parsed->jobs), std::tuple(0.5, std::optional<std::int64_t>(800), std::optional(3)));
     EXPECT_TRUE(parsed->stripMetadata && parsed->json);
     EXPECT_EQ(parsed->outputFolder, std::filesystem::path("/tmp/o"));
     EXPECT_EQ(parsed->paths, (std::vector<std::filesystem::path>{"a.jpg", "--odd.jpg"}));
+    const auto side = parseArguments({"--max-side", "500", "a.jpg"}, {OutputFormat::webp});
+    ASSERT_TRUE(side) << side.error();
+    EXPECT_EQ(std::pair(side->maxSize, side->limitedSide), std::pair(std::optional<std::int64_t>(500), LimitedSide::longer));
 }
 
 TEST(CliOptionsTest, UsageErrorsSayWhatIsWrong) {
@@ -29,6 +32,8 @@ TEST(CliOptionsTest, UsageErrorsSayWhatIsWrong) {
         {{"--quality", "high", "a"}, "--quality"},
         {{"--max-width", "0", "a"}, "--max-width"},
         {{"--max-width", "12px", "a"}, "--max-width"},
+        {{"--max-side", "-3", "a"}, "--max-side"},
+        {{"--max-width", "800", "--max-height", "600", "a"}, "choose one of"},
         {{"--jobs", "-2", "a"}, "--jobs"},
         {{"--frobnicate", "a"}, "unknown option --frobnicate"},
         {{"--strip=yes", "a"}, "takes no value"},
