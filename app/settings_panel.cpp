@@ -56,6 +56,7 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
       limitedSide_(new QComboBox(this)),
       maxWidth_(new WholeNumberField(this)),
       stripMetadata_(new QCheckBox(tr("Strip metadata"), this)),
+      keepDates_(new QCheckBox(tr("Keep dates"), this)),
       outputMode_(new SegmentedPicker(this)),
       folder_(new QPushButton(this)),
       watch_(store, [this](const StoreChange& change) {
@@ -107,6 +108,8 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
             [this](int index) { store_.setLimitedSide(static_cast<LimitedSide>(std::clamp(index, 0, 2))); });
     connect(maxWidth_, &WholeNumberField::valueEdited, this, [this](std::int64_t value) { store_.setMaxWidth(value); });
     connect(stripMetadata_, &QCheckBox::toggled, this, [this](bool on) { store_.setStripMetadata(on); });
+    keepDates_->setToolTip(tr("Give each output its original's modification and access times"));
+    connect(keepDates_, &QCheckBox::toggled, this, [this](bool on) { store_.setKeepDates(on); });
 
     outputMode_->setLabels({tr("Next to originals"), tr("Folder")});
     outputMode_->setAccessibleName(tr("Save to"));
@@ -116,6 +119,10 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
     saveRow->addWidget(outputMode_);
     saveRow->addWidget(folder_);
     saveRow->addStretch(1);
+    QHBoxLayout* filesRow = row(rows);
+    filesRow->addWidget(caption(tr("Files"), this));
+    filesRow->addWidget(keepDates_);
+    filesRow->addStretch(1);
     connect(outputMode_, &SegmentedPicker::picked, this, [this](int index) {
         store_.setOutputMode(index == 0 ? OutputMode::alongside : OutputMode::folder);
     });
@@ -153,6 +160,8 @@ void SettingsPanel::refresh() {
     {
         const QSignalBlocker quiet(stripMetadata_);
         stripMetadata_->setChecked(store_.stripMetadata());
+        const QSignalBlocker quietDates(keepDates_);
+        keepDates_->setChecked(store_.keepDates());
     }
 
     const bool folderMode = store_.outputMode() == OutputMode::folder;

@@ -32,6 +32,7 @@ public:
     WholeNumberField* maxWidthField() const { return maxWidth_; }
     QComboBox* limitedSidePicker() const { return limitedSide_; }
     QCheckBox* stripMetadataToggle() const { return stripMetadata_; }
+    QCheckBox* keepDatesToggle() const { return keepDates_; }
     SegmentedPicker* outputModePicker() const { return outputMode_; }
     QPushButton* folderButton() const { return folder_; }
 
@@ -49,6 +50,7 @@ private:
     QComboBox* limitedSide_;  // width, height, longer side: in LimitedSide's order
     WholeNumberField* maxWidth_;
     QCheckBox* stripMetadata_;
+    QCheckBox* keepDates_;
     SegmentedPicker* outputMode_;
     QPushButton* folder_;
     StoreWatch watch_;

@@ -101,6 +101,7 @@ int runBatchSession(const CliOptions& options) {
         store->setLimitedSide(options.limitedSide);
     }
     store->setStripMetadata(options.stripMetadata);
+    store->setKeepDates(options.keepDates);
     if (options.outputFolder) {
         store->setOutputFolder(*options.outputFolder);
         store->setOutputMode(OutputMode::folder);

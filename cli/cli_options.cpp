@@ -45,6 +45,7 @@ std::string usageText() {
            "  --max-height N    largest output height in pixels (at least 16)\n"
            "  --max-side N      largest output width and height in pixels (at least 16)\n"
            "  --strip           leave metadata out (colour profiles are kept)\n"
+           "  --keep-dates      give each output its original's modification and access times\n"
            "  --out DIR         write every output into DIR (default: next to the originals)\n"
            "  --jobs N          conversions at once (default: one per core)\n"
            "  --json            one JSON object per result instead of text\n"
@@ -89,6 +90,8 @@ std::expected<CliOptions, std::string> parseArguments(const std::vector<std::str
         std::optional<std::string> error;
         if (name == "--strip") {
             error = flag(options.stripMetadata);
+        } else if (name == "--keep-dates") {
+            error = flag(options.keepDates);
         } else if (name == "--json") {
             error = flag(options.json);
         } else if (name == "--list-formats") {

@@ -18,6 +18,7 @@ struct CliOptions {
     std::optional<std::int64_t> maxSize;  // pixels, on `limitedSide`
     LimitedSide limitedSide = LimitedSide::width;
     bool stripMetadata = false;
+    bool keepDates = false;
     std::optional<std::filesystem::path> outputFolder;  // absent: next to the originals
     std::optional<int> jobs;                            // absent: one per core
     bool json = false;

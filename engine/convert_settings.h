@@ -18,6 +18,7 @@ struct ConvertSettings {
     bool stripMetadata = false;
     std::optional<std::int64_t> maxHeight = std::nullopt;  // upright height limit in pixels
     std::optional<std::int64_t> maxSide = std::nullopt;    // limit on the longer side in pixels
+    bool keepDates = false;  // the output gets the source's modification and access times
 
     // The scale the limits ask of an upright picture of this size: at most 1
     // (never upscaled), the same for both sides.

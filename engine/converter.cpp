@@ -1,6 +1,8 @@
 #include "converter.h"
 #include "decoding.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <system_error>
 
@@ -106,6 +108,9 @@ std::expected<std::int64_t, ConvertError> convert(const std::filesystem::path& s
                                                   Replace replace) {
     if (cancel.stop_requested()) return std::unexpected(ConvertError::cancelled);
 
+    // Taken before reading, which may touch the access time.
+    struct stat before {};
+    const bool dated = settings.keepDates && ::stat(src.c_str(), &before) == 0;
     const auto source = ImageSource::open(src);
     if (!source) return std::unexpected(ConvertError::unreadable);
 
@@ -126,6 +131,7 @@ std::expected<std::int64_t, ConvertError> convert(const std::filesystem::path& s
     if (options.lossless && settings.format == OutputFormat::jxl && isStoredAsIs(*source, *image))
         options.jpeg = source->jpegFile();
     destination->addImage(*image, props, options);
+    if (dated) destination->setTimes(before.st_atim, before.st_mtim);
     if (!destination->finalize()) {
         // Decoding happens during the write: tell a damaged source from a failing encoder.
         if (!source->decodesCleanly()) return std::unexpected(ConvertError::decodeFailed);

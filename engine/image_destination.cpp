@@ -214,6 +214,10 @@ void ImageDestination::addImage(const Image& image, const Properties& properties
     options_ = options;
 }
 
+void ImageDestination::setTimes(const struct timespec& accessed, const struct timespec& modified) {
+    times_ = std::array<struct timespec, 2>{accessed, modified};
+}
+
 bool ImageDestination::finalize() {
     if (!image_ || finalized_ || fd_ < 0) return false;
     bool written = false;
@@ -228,6 +232,7 @@ bool ImageDestination::finalize() {
         written = false;
     }
     // Flushed before the rename, so a crash never leaves a short file under the final name.
+    if (written && times_) written = ::futimens(fd_, times_->data()) == 0;
     written = written && ::fsync(fd_) == 0;
     finalized_ = true;
     if (temp_.empty()) {

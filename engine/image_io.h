@@ -5,6 +5,9 @@
 // the engine sees libvips; its public headers are converter.h and those it
 // includes, image_library.h, fmt.h and output_format.h.
 
+#include <sys/stat.h>
+
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -92,6 +95,8 @@ public:
     ImageDestination& operator=(const ImageDestination&) = delete;
 
     void addImage(const Image& image, const Properties& properties, const EncodeOptions& options);
+    // The access and modification times the file gets before it appears.
+    void setTimes(const struct timespec& accessed, const struct timespec& modified);
     // True when the complete file is at its path. On failure nothing of this
     // writer is left on disk.
     bool finalize();
@@ -107,6 +112,7 @@ private:
     std::optional<Image> image_;
     Properties properties_;
     EncodeOptions options_;
+    std::optional<std::array<struct timespec, 2>> times_;
     bool finalized_ = false;
 };
 

@@ -29,6 +29,7 @@ ConvertSettings Store::settingsSnapshot() const {
         }
     }
     settings.stripMetadata = stripMetadata_;
+    settings.keepDates = keepDates_;
     return settings;
 }
 

@@ -89,6 +89,9 @@ void Store::setLimitedSide(LimitedSide side) {
 void Store::setStripMetadata(bool on) {
     if (assign(stripMetadata_, on)) notifyField(StoreField::stripMetadata);
 }
+void Store::setKeepDates(bool on) {
+    if (assign(keepDates_, on)) notifyField(StoreField::keepDates);
+}
 void Store::setOutputMode(OutputMode mode) {
     if (assign(outputMode_, mode)) notifyField(StoreField::outputMode);
 }

@@ -87,6 +87,7 @@ public:
     std::int64_t maxWidth() const { return maxWidth_; }  // 2048: the limit in pixels
     LimitedSide limitedSide() const { return limitedSide_; }  // width: the side maxWidth holds to
     bool stripMetadata() const { return stripMetadata_; }  // false
+    bool keepDates() const { return keepDates_; }          // false
     OutputMode outputMode() const { return outputMode_; }  // alongside
     const std::optional<Path>& outputFolder() const { return outputFolder_; }
     bool isRunning() const { return isRunning_; }
@@ -101,6 +102,7 @@ public:
     void setMaxWidth(std::int64_t pixels);
     void setLimitedSide(LimitedSide side);
     void setStripMetadata(bool on);
+    void setKeepDates(bool on);
     void setOutputMode(OutputMode mode);
     void setOutputFolder(std::optional<Path> folder);
 
@@ -198,6 +200,7 @@ private:
     std::int64_t maxWidth_ = 2048;
     LimitedSide limitedSide_ = LimitedSide::width;
     bool stripMetadata_ = false;
+    bool keepDates_ = false;
     OutputMode outputMode_ = OutputMode::alongside;
     std::optional<Path> outputFolder_;
     bool isRunning_ = false;

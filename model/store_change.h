@@ -17,6 +17,7 @@ enum class StoreField {
     maxWidth,
     limitedSide,
     stripMetadata,
+    keepDates,
     outputMode,
     outputFolder,
     isRunning,

@@ -67,6 +67,9 @@ private Q_SLOTS:
         QVERIFY(pick(panel.formatPicker(), "JPEG"));
         QTest::mouseClick(panel.stripMetadataToggle(), Qt::LeftButton);
         QVERIFY(store.stripMetadata());
+        QVERIFY(!store.keepDates());
+        QTest::mouseClick(panel.keepDatesToggle(), Qt::LeftButton);
+        QVERIFY(store.keepDates());
 
         WholeNumberField* field = panel.maxWidthField();
         QCOMPARE(field->text(), QString("2048"));

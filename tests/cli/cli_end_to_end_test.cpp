@@ -1,6 +1,8 @@
 // krumple-cli run as a program on a temporary folder.
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include "child_process.h"
 #include "image_io.h"
@@ -45,6 +47,26 @@ TEST_F(CliTest, TextNextToTheOriginalsAndJsonIntoAFolder) {
     const std::string start = "{\"source\":\"q/c.png\",\"output\":\"" + (dir / "out/c.png").native() + "\",\"status\":\"done\",";
     EXPECT_TRUE(r.out.starts_with(start) && r.out.ends_with("}\n") && std::count(r.out.begin(), r.out.end(), '\n') == 1)
         << r.out;  // one result, no totals
+}
+
+// With --keep-dates each output has its original's times, to the nanosecond;
+// without, today's. Reading the original moves its access time: the output
+// gets the one the conversion found.
+TEST_F(CliTest, KeepDatesGivesEachOutputItsOriginalsTimes) {
+    makeJpeg(dir / "old.jpg");
+    const timespec times[2] = {{978'307'200, 123'456'789}, {1'000'000'000, 987'654'321}};  // accessed, modified
+    ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "old.jpg").c_str(), times, 0), 0);
+    const auto statOf = [](const fs::path& file) {
+        struct stat st {};
+        EXPECT_EQ(::stat(file.c_str(), &st), 0) << file;
+        return std::tuple(st.st_atim.tv_sec, st.st_atim.tv_nsec, st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    };
+    ASSERT_EQ(run({"--keep-dates", "--format", "webp", "--out", "kept", "old.jpg"}).status, 0);
+    const auto kept = statOf(dir / "kept/old.webp");
+    EXPECT_EQ(kept, statOf(dir / "old.jpg"));
+    EXPECT_EQ(std::pair(std::get<2>(kept), std::get<3>(kept)), std::pair(times[1].tv_sec, times[1].tv_nsec));
+    ASSERT_EQ(run({"--format", "webp", "--out", "today", "old.jpg"}).status, 0);
+    EXPECT_GT(std::get<2>(statOf(dir / "today/old.webp")), times[1].tv_sec + 365L * 24 * 3600);
 }
 
 TEST_F(CliTest, ExitStatusesAndWhatTheySay) {
