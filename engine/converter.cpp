@@ -23,12 +23,6 @@ std::optional<std::int64_t> decodeLimit(const ImageSource& source, const Convert
     return roundedWhole(std::max(size->width, size->height) * settings.limitScale(size->width, size->height));
 }
 
-// Formats that hold more than 8 bits a sample.
-bool keepsDeepColour(OutputFormat format) {
-    return format == OutputFormat::png || format == OutputFormat::jxl || format == OutputFormat::heic ||
-           format == OutputFormat::avif;
-}
-
 // Whether the image is the stored image 0 untouched: no turn, no resize.
 bool isStoredAsIs(const ImageSource& source, const Image& image) {
     const Properties& p = source.properties();
@@ -39,21 +33,6 @@ bool isStoredAsIs(const ImageSource& source, const Image& image) {
 }  // namespace
 
 bool canRead(const std::filesystem::path& file) { return ImageSource::open(file) != nullptr; }
-
-}  // namespace krumple::Converter
-
-double krumple::ConvertSettings::limitScale(double width, double height) const {
-    double scale = 1.0;
-    const auto hold = [&](const std::optional<std::int64_t>& limit, double side) {
-        if (limit && side > 0) scale = std::min(scale, static_cast<double>(*limit) / side);
-    };
-    hold(maxWidth, width);
-    hold(maxHeight, height);
-    hold(maxSide, std::max(width, height));
-    return scale;
-}
-
-namespace krumple::Converter {
 
 std::optional<PixelSize> orientedSize(const ImageSource& source) {
     const Properties& p = source.properties();
@@ -116,7 +95,7 @@ std::expected<std::int64_t, ConvertError> convert(const std::filesystem::path& s
 
     const auto maxPixel = decodeLimit(*source, settings);
     // Pixels stream from the decoder into the encoder; nothing holds the whole picture.
-    auto image = decode(*source, maxPixel, /*decodeNow=*/false, /*keepDepth=*/keepsDeepColour(settings.format));
+    auto image = decode(*source, maxPixel, /*decodeNow=*/false, /*keepDepth=*/settings.format.keepsDeepColour());
     if (!image) return std::unexpected(ConvertError::decodeFailed);
 
     if (settings.format == OutputFormat::jpeg && image->hasAlpha()) image = flattenedOnWhite(*image);

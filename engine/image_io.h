@@ -73,6 +73,7 @@ public:
 private:
     ImageSource(std::filesystem::path path, vips::VImage header, Properties props, bool magick);
     vips::VImage load(bool failOnTruncated) const;
+    std::string_view loader() const;
     // False when decoding is refused up front: too many pixels, samples missing.
     bool decodable() const;
     std::filesystem::path path_;

@@ -317,9 +317,14 @@ bool ImageSource::decodesCleanly() const {
 
 bool ImageSource::isDeep() const { return hasSixteenBits(header_); }
 
+// The libvips loader that read the header; empty for ImageMagick's bytes.
+std::string_view ImageSource::loader() const {
+    if (magick_ || header_.get_typeof("vips-loader") == 0) return {};
+    return header_.get_string("vips-loader");
+}
+
 bool ImageSource::streams() const {
-    if (magick_ || header_.get_typeof("vips-loader") == 0) return false;
-    const std::string_view loader = header_.get_string("vips-loader");
+    const std::string_view loader = this->loader();
     if (loader.starts_with("pngload"))
         return header_.get_typeof("interlaced") == 0 || header_.get_int("interlaced") == 0;
     return loader.starts_with("jpegload") || loader.starts_with("tiffload");
@@ -327,9 +332,7 @@ bool ImageSource::streams() const {
 
 std::shared_ptr<const Blob> ImageSource::jpegFile() const {
     constexpr std::uintmax_t limit = std::uintmax_t{256} << 20;
-    if (magick_ || header_.get_typeof("vips-loader") == 0 ||
-        !std::string_view(header_.get_string("vips-loader")).starts_with("jpegload"))
-        return nullptr;
+    if (!loader().starts_with("jpegload")) return nullptr;
     std::error_code ec;
     const auto size = std::filesystem::file_size(path_, ec);
     if (ec || size == 0 || size > limit) return nullptr;

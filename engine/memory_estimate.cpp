@@ -44,7 +44,7 @@ std::int64_t memoryEstimate(const std::filesystem::path& src, const ConvertSetti
     if (!size) return 0;
     const double scale = settings.limitScale(size->width, size->height);
     const double pixels = size->width * size->height * scale * scale;
-    const bool deep = source->isDeep() && settings.format != OutputFormat::jpeg && settings.format != OutputFormat::webp;
+    const bool deep = source->isDeep() && settings.format.keepsDeepColour();
     const EncodeOptions options = optionsFor(settings.format, settings.quality);
     const Cost cost = costOf(settings.format, options.lossless, options.q >= 90, deep);
     double bytes = cost.base + cost.perPixel * pixels;

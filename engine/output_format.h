@@ -37,6 +37,8 @@ public:
     bool isLosslessAt(double quality) const {
         return isLossless() || ((case_ == jxl || case_ == webp) && quality >= 1.0);
     }
+    // Whether this format holds more than 8 bits a sample.
+    bool keepsDeepColour() const { return case_ != jpeg && case_ != webp; }
 
 private:
     Case case_;
