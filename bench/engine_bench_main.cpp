@@ -45,7 +45,7 @@ int convertOne(int argc, char** argv) {
         std::cerr << description(result.error()) << '\n';
         return 1;
     }
-    std::cout << *result << '\n';
+    std::cout << result->size << '\n';
     return 0;
 }
 

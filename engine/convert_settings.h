@@ -19,6 +19,7 @@ struct ConvertSettings {
     std::optional<std::int64_t> maxHeight = std::nullopt;  // upright height limit in pixels
     std::optional<std::int64_t> maxSide = std::nullopt;    // limit on the longer side in pixels
     bool keepDates = false;  // the output gets the source's modification and access times
+    bool onlySmaller = false;  // an output not smaller than its source is dropped
 
     // The scale the limits ask of an upright picture of this size: at most 1
     // (never upscaled), the same for both sides.

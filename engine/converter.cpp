@@ -1,7 +1,13 @@
 #include "converter.h"
 #include "decoding.h"
+#include "atomic_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
 
 #include <cmath>
 #include <system_error>
@@ -9,6 +15,25 @@
 namespace krumple::Converter {
 
 namespace {
+// The rest of `in` into `out` by plain reads and writes, for file systems
+// without copy_file_range.
+bool copyByReading(int in, int out, std::int64_t& copied) {
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(out, buffer.data() + done, static_cast<std::size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) return false;
+            done += w;
+        }
+        copied += n;
+    }
+}
+
 // Whole number nearest to v, halves away from zero, clamped into int64.
 std::int64_t roundedWhole(double v) {
     if (!std::isfinite(v)) return 0;
@@ -82,14 +107,15 @@ Properties metadata(const ImageSource& source) {
     return p;
 }
 
-std::expected<std::int64_t, ConvertError> convert(const std::filesystem::path& src, const std::filesystem::path& dst,
-                                                  const ConvertSettings& settings, std::stop_token cancel,
-                                                  Replace replace) {
+std::expected<Converted, ConvertError> convert(const std::filesystem::path& src, const std::filesystem::path& dst,
+                                               const ConvertSettings& settings, std::stop_token cancel,
+                                               Replace replace) {
     if (cancel.stop_requested()) return std::unexpected(ConvertError::cancelled);
 
     // Taken before reading, which may touch the access time.
     struct stat before {};
-    const bool dated = settings.keepDates && ::stat(src.c_str(), &before) == 0;
+    const bool known = ::stat(src.c_str(), &before) == 0;
+    if (settings.onlySmaller && !known) return std::unexpected(ConvertError::unreadable);
     const auto source = ImageSource::open(src);
     if (!source) return std::unexpected(ConvertError::unreadable);
 
@@ -110,8 +136,10 @@ std::expected<std::int64_t, ConvertError> convert(const std::filesystem::path& s
     if (options.lossless && settings.format == OutputFormat::jxl && isStoredAsIs(*source, *image))
         options.jpeg = source->jpegFile();
     destination->addImage(*image, props, options);
-    if (dated) destination->setTimes(before.st_atim, before.st_mtim);
+    if (settings.keepDates && known) destination->setTimes(before.st_atim, before.st_mtim);
+    if (settings.onlySmaller) destination->keepOnlyBelow(before.st_size);
     if (!destination->finalize()) {
+        if (const auto size = destination->notSmaller()) return Converted{*size, before.st_size, false};
         // Decoding happens during the write: tell a damaged source from a failing encoder.
         if (!source->decodesCleanly()) return std::unexpected(ConvertError::decodeFailed);
         return std::unexpected(ConvertError::encodeFailed);
@@ -119,7 +147,42 @@ std::expected<std::int64_t, ConvertError> convert(const std::filesystem::path& s
 
     std::error_code ec;
     const auto size = std::filesystem::file_size(dst, ec);
-    return ec ? 0 : static_cast<std::int64_t>(size);
+    return Converted{ec ? 0 : static_cast<std::int64_t>(size), known ? before.st_size : 0};
+}
+
+std::expected<std::int64_t, ConvertError> copyOriginal(const std::filesystem::path& src,
+                                                       const std::filesystem::path& dst, bool keepDates,
+                                                       Replace replace) {
+    const int in = ::open(src.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return std::unexpected(ConvertError::unreadable);
+    struct stat before {};
+    if (::fstat(in, &before) != 0 || !S_ISREG(before.st_mode)) {
+        ::close(in);
+        return std::unexpected(ConvertError::unreadable);
+    }
+    auto file = AtomicFile::create(dst, replace);
+    if (!file) {
+        ::close(in);
+        return std::unexpected(ConvertError::encodeFailed);
+    }
+    if (keepDates) file->setTimes(before.st_atim, before.st_mtim);
+    std::int64_t copied = 0;
+    bool whole = true;
+    for (;;) {
+        const ssize_t n = ::copy_file_range(in, nullptr, file->fd(), nullptr, 1 << 20, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && copied == 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) {
+            whole = copyByReading(in, file->fd(), copied);
+            break;
+        }
+        if (n < 0) whole = false;
+        if (n <= 0) break;
+        copied += n;
+    }
+    ::close(in);
+    // A source that changed size while being copied is not copied whole.
+    if (!file->commit(whole && copied == before.st_size)) return std::unexpected(ConvertError::encodeFailed);
+    return copied;
 }
 
 }  // namespace krumple::Converter

@@ -22,12 +22,29 @@ bool canRead(const std::filesystem::path& file);
 // An 8-bit sRGB display bitmap of the file and the source's upright size.
 std::optional<LoadedImage> loadForDisplay(const std::filesystem::path& file, std::int64_t maxPixel);
 
-// Convert one file. Returns the bytes written. `cancel` is checked once, at the start.
-std::expected<std::int64_t, ConvertError> convert(const std::filesystem::path& src,
+// What one conversion left on disk.
+struct Converted {
+    std::int64_t size = 0;        // the output's bytes
+    std::int64_t sourceSize = 0;  // the source's bytes as it was read
+    // With settings.onlySmaller, an output that came out no smaller than its
+    // source is never written: `written` is false and `size` what it would have had.
+    bool written = true;
+
+    friend bool operator==(const Converted&, const Converted&) = default;
+};
+
+// Convert one file. `cancel` is checked once, at the start.
+std::expected<Converted, ConvertError> convert(const std::filesystem::path& src,
                                                   const std::filesystem::path& dst,
                                                   const ConvertSettings& settings,
                                                   std::stop_token cancel = {},
                                                   Replace replace = Replace::allowed);
+
+// Copies `src` to `dst` unchanged through the same all-or-nothing writing as
+// outputs, with its times when `keepDates`. Returns the bytes copied.
+std::expected<std::int64_t, ConvertError> copyOriginal(const std::filesystem::path& src,
+                                                       const std::filesystem::path& dst, bool keepDates,
+                                                       Replace replace = Replace::allowed);
 
 // The most memory converting `src` with `settings` is expected to take, in
 // bytes, erring high: from the output's pixel count, by a table measured per

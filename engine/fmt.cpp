@@ -16,6 +16,12 @@ std::string percent(std::int64_t from, std::int64_t to) {
     return text;
 }
 
+std::string keptOriginal(std::int64_t original, std::int64_t output) {
+    const std::string change = percent(original, output);
+    if (change.front() != '+') return "Original kept (output was no smaller)";
+    return "Original kept (output was " + change.substr(1) + " larger)";
+}
+
 std::string byteCount(std::int64_t bytes) {
     // g_format_size takes an unsigned count; negative sizes never come from a file.
     gchar* text = g_format_size(static_cast<guint64>(bytes < 0 ? 0 : bytes));

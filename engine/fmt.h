@@ -9,6 +9,9 @@ namespace krumple::Fmt {
 std::string percent(std::int64_t from, std::int64_t to);
 // "2.4 MB → 800.0 kB (-67%)"
 std::string savings(std::int64_t from, std::int64_t to);
+// "Original kept (output was 12% larger)": the row of an output that came out
+// no smaller than its original and was dropped.
+std::string keptOriginal(std::int64_t original, std::int64_t output);
 // One byte count as the desktop's file managers show it.
 std::string byteCount(std::int64_t bytes);
 

@@ -3,31 +3,17 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <random>
 
 #include "image_io.h"
 #include "metadata_blocks.h"
 #include "encoder.h"
 #include "thread_handover.h"
+#include "atomic_file.h"
 
 namespace krumple {
 
 namespace {
 using vips::VImage;
-
-std::filesystem::path folderOf(const std::filesystem::path& path) {
-    return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-}
-
-// A hidden name in the destination folder, so that the final rename is atomic
-// and a batch adding that folder never picks it up.
-std::filesystem::path temporaryName(const std::filesystem::path& folder) {
-    thread_local std::mt19937_64 random{std::random_device{}()};
-    char name[48];
-    std::snprintf(name, sizeof name, ".krumple-%016llx.tmp", static_cast<unsigned long long>(random()));
-    return folder / name;
-}
 
 bool writeAll(int fd, const Blob& data) {
     std::size_t done = 0;
@@ -86,49 +72,6 @@ vips::VTarget targetFor(DescriptorSink& sink) {
     return vips::VTarget(VIPS_TARGET(custom));
 }
 
-// An unnamed file in `folder` (O_TMPFILE): if the process dies before it is
-// linked into place, the kernel frees it and nothing is left behind. Linking
-// it goes through /proc; -1 when either is unavailable.
-int openUnnamed(const std::filesystem::path& folder) {
-    static const bool procLinks = ::access("/proc/self/fd", X_OK) == 0;
-    if (!procLinks) return -1;
-    return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-}
-
-bool linkUnnamed(int fd, const std::filesystem::path& to) {
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0;
-}
-
-// link() never replaces: that is Replace::never. Replacing links a hidden name
-// first and renames it over the old file, atomically.
-bool linkIntoPlace(int fd, const std::filesystem::path& to, ImageDestination::Replace replace) {
-    if (linkUnnamed(fd, to)) return true;
-    if (errno != EEXIST || replace == ImageDestination::Replace::never) return false;
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        const std::filesystem::path hidden = temporaryName(folderOf(to));
-        if (!linkUnnamed(fd, hidden)) {
-            if (errno == EEXIST) continue;
-            return false;
-        }
-        if (::rename(hidden.c_str(), to.c_str()) == 0) return true;
-        ::unlink(hidden.c_str());
-        return false;
-    }
-    return false;
-}
-
-bool moveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to,
-                   ImageDestination::Replace replace) {
-    if (replace == ImageDestination::Replace::allowed) return ::rename(from.c_str(), to.c_str()) == 0;
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS) return false;
-    // File systems without RENAME_NOREPLACE: link() refuses an existing name too.
-    if (::link(from.c_str(), to.c_str()) != 0) return false;
-    ::unlink(from.c_str());
-    return true;
-}
-
 // The pixels the encoder gets: upright, with their colour profile and no
 // other metadata; the metadata to write comes apart, rewritten for upright
 // pixels, exactly as the properties carry it.
@@ -182,31 +125,15 @@ std::unique_ptr<ImageDestination> ImageDestination::create(const std::filesystem
                                                            Replace replace) {
     ensureImageLibrary();
     if (!canEncode(format.typeIdentifier())) return nullptr;
-    const std::filesystem::path folder = folderOf(path);
-    if (const int fd = openUnnamed(folder); fd >= 0)
-        return std::unique_ptr<ImageDestination>(
-            new ImageDestination(path, format, replace, {}, fd));
-    // File systems without unnamed files: a hidden name, renamed at the end.
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        std::filesystem::path temp = temporaryName(folder);
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0)
-            return std::unique_ptr<ImageDestination>(
-                new ImageDestination(path, format, replace, std::move(temp), fd));
-        if (errno != EEXIST) return nullptr;
-    }
-    return nullptr;
+    auto file = AtomicFile::create(path, replace);
+    if (!file) return nullptr;
+    return std::unique_ptr<ImageDestination>(new ImageDestination(format, std::move(file)));
 }
 
-ImageDestination::ImageDestination(std::filesystem::path path, OutputFormat format, Replace replace,
-                                   std::filesystem::path temp, int fd)
-    : path_(std::move(path)), format_(format), replace_(replace),
-      temp_(std::move(temp)), fd_(fd) {}
+ImageDestination::ImageDestination(OutputFormat format, std::unique_ptr<AtomicFile> file)
+    : format_(format), file_(std::move(file)) {}
 
-ImageDestination::~ImageDestination() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!finalized_ && !temp_.empty()) ::unlink(temp_.c_str());
-}
+ImageDestination::~ImageDestination() = default;
 
 void ImageDestination::addImage(const Image& image, const Properties& properties, const EncodeOptions& options) {
     image_ = image;
@@ -215,40 +142,32 @@ void ImageDestination::addImage(const Image& image, const Properties& properties
 }
 
 void ImageDestination::setTimes(const struct timespec& accessed, const struct timespec& modified) {
-    times_ = std::array<struct timespec, 2>{accessed, modified};
+    file_->setTimes(accessed, modified);
 }
 
 bool ImageDestination::finalize() {
-    if (!image_ || finalized_ || fd_ < 0) return false;
+    if (!image_ || finalized_) return false;
+    finalized_ = true;
     bool written = false;
     try {
         MetadataBlocks blocks;
         const VImage out = prepared(*image_, properties_, options_.bitDepth, blocks);
-        FileTarget target(fd_);
+        FileTarget target(file_->fd());
         encoderFor(format_).encode(out, blocks, options_, target);
         written = !target.failed();
     } catch (const vips::VError&) {
         vips_error_clear();
         written = false;
     }
-    // Flushed before the rename, so a crash never leaves a short file under the final name.
-    if (written && times_) written = ::futimens(fd_, times_->data()) == 0;
-    written = written && ::fsync(fd_) == 0;
-    finalized_ = true;
-    if (temp_.empty()) {
-        // Linked while still open; an unlinked, unnamed file just vanishes on close.
-        const bool placed = written && linkIntoPlace(fd_, path_, replace_);
-        ::close(fd_);
-        fd_ = -1;
-        return placed;
+    if (written && sizeLimit_) {
+        struct stat encoded {};
+        written = ::fstat(file_->fd(), &encoded) == 0;
+        if (written && encoded.st_size >= *sizeLimit_) {
+            notSmaller_ = encoded.st_size;
+            written = false;
+        }
     }
-    const bool closed = ::close(fd_) == 0;
-    fd_ = -1;
-    if (!written || !closed || !moveIntoPlace(temp_, path_, replace_)) {
-        ::unlink(temp_.c_str());
-        return false;
-    }
-    return true;
+    return file_->commit(written);
 }
 
 }  // namespace krumple

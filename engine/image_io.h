@@ -82,6 +82,8 @@ private:
     bool magick_ = false;  // read whole through ImageMagick: no streaming loader
 };
 
+class AtomicFile;
+
 class ImageDestination {
 public:
     using Replace = krumple::Replace;
@@ -98,22 +100,24 @@ public:
     void addImage(const Image& image, const Properties& properties, const EncodeOptions& options);
     // The access and modification times the file gets before it appears.
     void setTimes(const struct timespec& accessed, const struct timespec& modified);
+    // The file appears only if it comes out smaller than `bytes`.
+    void keepOnlyBelow(std::int64_t bytes) { sizeLimit_ = bytes; }
     // True when the complete file is at its path. On failure nothing of this
     // writer is left on disk.
     bool finalize();
+    // After finalize(): the encoded size when it was dropped for not being
+    // smaller than keepOnlyBelow() asked.
+    std::optional<std::int64_t> notSmaller() const { return notSmaller_; }
 
 private:
-    ImageDestination(std::filesystem::path path, OutputFormat format, Replace replace, std::filesystem::path temp,
-                     int fd);
-    std::filesystem::path path_;
+    ImageDestination(OutputFormat format, std::unique_ptr<AtomicFile> file);
     OutputFormat format_;
-    Replace replace_;
-    std::filesystem::path temp_;  // empty when fd_ is an unnamed (O_TMPFILE) file
-    int fd_ = -1;
+    std::unique_ptr<AtomicFile> file_;
     std::optional<Image> image_;
     Properties properties_;
     EncodeOptions options_;
-    std::optional<std::array<struct timespec, 2>> times_;
+    std::optional<std::int64_t> sizeLimit_;
+    std::optional<std::int64_t> notSmaller_;
     bool finalized_ = false;
 };
 

@@ -92,11 +92,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto upright = source ? Converter::orientedSize(*source) : std::nullopt;
         if (upright && upright->width * upright->height <= 256 * 256) maxWidth.reset();
     }
-    const ConvertSettings settings{format, best ? 1.0 : 0.5, maxWidth, (pick & 0x80) != 0};
+    ConvertSettings settings{format, best ? 1.0 : 0.5, maxWidth, (pick & 0x80) != 0};
+    settings.onlySmaller = (pick & 0x20) != 0;
     const fs::path dst = out / ("out." + std::string(format.fileExtension()));
     const auto result = Converter::convert(src, dst, settings);
-    if (result) {
-        if (!fs::exists(dst) || static_cast<std::int64_t>(fs::file_size(dst)) != *result) std::abort();
+    if (result && result->written) {
+        if (!fs::exists(dst) || static_cast<std::int64_t>(fs::file_size(dst)) != result->size) std::abort();
         fs::remove(dst);
     } else {
         expectEmptyOutputFolder(out);
