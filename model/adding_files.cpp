@@ -13,8 +13,8 @@ namespace krumple {
 namespace {
 
 // Appends an item for `url` when it is new and the image library opens it.
-void consider(const std::filesystem::path& url, std::unordered_set<std::string>& seen,
-              std::vector<ImageItem>& result) {
+void consider(const std::filesystem::path& url, const std::optional<std::filesystem::path>& cameThrough,
+              std::unordered_set<std::string>& seen, std::vector<ImageItem>& result) {
     std::string key = standardizedPath(url);
     if (seen.contains(key)) return;
     // By content, whatever the name says.
@@ -27,6 +27,7 @@ void consider(const std::filesystem::path& url, std::unordered_set<std::string>&
     item.id = ItemId::random();
     item.url = url;
     item.originalSize = error ? 0 : static_cast<std::int64_t>(size);
+    item.cameThrough = cameThrough;
     result.push_back(std::move(item));
 }
 
@@ -41,14 +42,14 @@ std::vector<ImageItem> Store::expand(const std::vector<Path>& urls, std::unorder
         if (stop.stop_requested()) break;
         std::error_code error;
         if (!std::filesystem::is_directory(url, error)) {
-            consider(url, seen, result);
+            consider(url, std::nullopt, seen, result);
             continue;
         }
         std::vector<Path> files = regularFilesUnder(url, stop);
         sortNaturally(files);
         for (const auto& file : files) {
             if (stop.stop_requested()) break;
-            consider(file, seen, result);
+            consider(file, url, seen, result);
         }
     }
     return result;

@@ -30,6 +30,7 @@ ConvertSettings Store::settingsSnapshot() const {
     }
     settings.stripMetadata = stripMetadata_;
     settings.keepDates = keepDates_;
+    settings.onlySmaller = onlySmaller_;
     return settings;
 }
 
@@ -45,11 +46,20 @@ void Store::startConversion() {
         ImageItem& it = items_[i];
         std::optional<Path> dst = assignOutputURL(it, reservations);
         if (!dst) continue;
-        const bool ownOutput = it.outputURL && standardizedPath(*it.outputURL) == dst->native();
+        const auto isOwnOutput = [&it](const Path& path) {
+            return it.outputURL && standardizedPath(*it.outputURL) == path.native();
+        };
+        Job job{it.id, it.url, *dst, isOwnOutput(*dst)};
+        if (onlySmaller_ && outputMode_ == OutputMode::folder) {
+            job.keptCopy = assignKeptCopyURL(it, *dst, reservations);
+            job.keptCopyReplacesOwnOutput = isOwnOutput(*job.keptCopy);
+        }
+        if (keepStructure_ && outputMode_ == OutputMode::folder) job.foldersBelow = standardized(*outputFolder_);
         it.status = ItemStatus::pending;
         it.outputURL = *dst;
         it.outputSize.reset();
-        jobs.push_back(Job{it.id, it.url, std::move(*dst), ownOutput});
+        it.rejectedOutputSize.reset();
+        jobs.push_back(std::move(job));
         ids.push_back(it.id);
         rows.push_back(i);
     }
@@ -110,9 +120,11 @@ void Store::mark(ItemId id, const std::function<void(ImageItem&)>& change) {
 void Store::finish(const JobResult& result) {
     mark(result.id, [&result](ImageItem& it) {
         ++it.revision;
-        if (result.size) {
+        if (result.output) {
             it.status = ItemStatus::done;
-            it.outputSize = *result.size;
+            it.outputSize = result.output->size;
+            it.rejectedOutputSize = result.output->rejectedSize;
+            if (result.output->at) it.outputURL = *result.output->at;
         } else {
             it.status = ItemStatus::failure(result.error.value_or("Failed"));
             it.outputURL.reset();
@@ -121,13 +133,35 @@ void Store::finish(const JobResult& result) {
     });
 }
 
+namespace {
+
+// Makes the folders from `top` (which must exist) down to `folder`.
+bool makeFoldersBelow(const std::filesystem::path& top, const std::filesystem::path& folder) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(top, error)) return false;
+    std::filesystem::create_directories(folder, error);
+    return !error && std::filesystem::is_directory(folder, error);
+}
+
+}  // namespace
+
 Store::ConvertFunction Store::engineConvert() {
-    return [](const Job& job, const ConvertSettings& settings, std::stop_token stop) {
+    return [](const Job& job, const ConvertSettings& settings,
+              std::stop_token stop) -> std::expected<JobOutput, ConvertError> {
         // Only the item's own earlier output may be replaced; anything else
         // that turned up at dst since naming stays as it is.
-        const auto replace =
-            job.replacesOwnOutput ? Replace::allowed : Replace::never;
-        return Converter::convert(job.src, job.dst, settings, std::move(stop), replace);
+        const auto replacing = [](bool own) { return own ? Replace::allowed : Replace::never; };
+        if (job.foldersBelow && !makeFoldersBelow(*job.foldersBelow, job.dst.parent_path()))
+            return std::unexpected(ConvertError::encodeFailed);
+        const auto converted =
+            Converter::convert(job.src, job.dst, settings, std::move(stop), replacing(job.replacesOwnOutput));
+        if (!converted) return std::unexpected(converted.error());
+        if (converted->written) return JobOutput{converted->size};
+        if (!job.keptCopy) return JobOutput{converted->sourceSize, converted->size, job.src};
+        const auto copied = Converter::copyOriginal(job.src, *job.keptCopy, settings.keepDates,
+                                                    replacing(job.keptCopyReplacesOwnOutput));
+        if (!copied) return std::unexpected(copied.error());
+        return JobOutput{*copied, converted->size, *job.keptCopy};
     };
 }
 
@@ -170,9 +204,9 @@ void Store::runBatch(std::vector<Job> jobs, ConvertSettings settings, std::funct
             const Job& job = jobs[index];
             JobResult result{job.id, std::nullopt, std::nullopt};
             try {
-                const auto written = convert(job, settings, stop);
+                auto written = convert(job, settings, stop);
                 if (written) {
-                    result.size = *written;
+                    result.output = std::move(*written);
                 } else {
                     result.error = std::string(description(written.error()));
                 }

@@ -39,6 +39,12 @@ struct ImageItem {
     ItemStatus status;
     std::optional<std::filesystem::path> outputURL;  // set when a batch queues the item; gone on failure
     std::optional<std::int64_t> outputSize;          // set on success; gone when queued again
+    // Set when the output came out no smaller than its source and the original
+    // was kept instead (outputURL then is the kept copy, or the source itself):
+    // the bytes the output would have had. Gone when queued again.
+    std::optional<std::int64_t> rejectedOutputSize = std::nullopt;
+    // The dropped folder it was found in, as added; none when added on its own.
+    std::optional<std::filesystem::path> cameThrough = std::nullopt;
     int revision = 0;                   // +1 per recorded result: tells viewers the output was rewritten
 
     friend bool operator==(const ImageItem&, const ImageItem&) = default;

@@ -17,14 +17,34 @@ struct Job {
     // True only when dst is the item's own earlier output, which this batch
     // rewrites. Anything else found at dst when writing is left alone.
     bool replacesOwnOutput = false;
+    // With only smaller files in an output folder: where the source is copied
+    // unchanged when its output is not smaller, and whether that path is the
+    // item's own earlier output.
+    std::optional<std::filesystem::path> keptCopy = std::nullopt;
+    bool keptCopyReplacesOwnOutput = false;
+    // Set when the structure is kept under an output folder: the folders
+    // between this one and dst are made when missing.
+    std::optional<std::filesystem::path> foldersBelow = std::nullopt;
 
     friend bool operator==(const Job&, const Job&) = default;
 };
 
-// The outcome of one job: `size` on success, `error` (the user-facing text) on failure.
+// What a job left on disk.
+struct JobOutput {
+    std::int64_t size = 0;  // bytes of the output, or of the original kept instead
+    // Set when the output came out no smaller and the original was kept: the
+    // bytes the output would have had.
+    std::optional<std::int64_t> rejectedSize = std::nullopt;
+    // Where the result is when it isn't the job's dst: the kept copy, or the source.
+    std::optional<std::filesystem::path> at = std::nullopt;
+
+    friend bool operator==(const JobOutput&, const JobOutput&) = default;
+};
+
+// The outcome of one job: `output` on success, `error` (the user-facing text) on failure.
 struct JobResult {
     ItemId id;
-    std::optional<std::int64_t> size;
+    std::optional<JobOutput> output;
     std::optional<std::string> error;
 
     friend bool operator==(const JobResult&, const JobResult&) = default;

@@ -18,9 +18,11 @@ std::string candidateName(const std::string& base, std::uint64_t n, std::string_
     std::string suffix;
     if (n == 1) suffix = " krumpled";
     if (n >= 2) suffix = " krumpled " + std::to_string(n);
-    suffix += '.';
-    suffix += extension;
-    std::size_t keep = std::min(base.size(), maxNameBytes - suffix.size());
+    if (!extension.empty()) {
+        suffix += '.';
+        suffix += extension;
+    }
+    std::size_t keep = std::min(base.size(), maxNameBytes - std::min(maxNameBytes, suffix.size()));
     while (keep > 0 && keep < base.size() && (static_cast<unsigned char>(base[keep]) & 0xC0) == 0x80) --keep;
     return base.substr(0, keep) + suffix;
 }
@@ -33,23 +35,16 @@ bool somethingAt(const std::filesystem::path& path) {
     return !error && status.type() != std::filesystem::file_type::not_found;
 }
 
-}  // namespace
-
-std::optional<Store::Path> Store::assignOutputURL(const ImageItem& item, OutputReservations& reservations) const {
-    Path folder;
-    if (outputMode_ == OutputMode::folder) {
-        if (!outputFolder_) return std::nullopt;
-        folder = standardized(*outputFolder_);
-    } else {
-        folder = standardized(item.url).parent_path();
-    }
+// The first free name for `base`.`extension` in `folder` (see assignOutputURL()).
+std::filesystem::path freeName(const std::filesystem::path& folder, const ImageItem& item, std::string_view extension,
+                               OutputReservations& reservations) {
     const std::string base = item.url.filename().stem().native();
     const std::string source = standardizedPath(item.url);
     const std::optional<std::string> earlierOutput =
         item.outputURL ? std::optional(standardizedPath(*item.outputURL)) : std::nullopt;
 
     for (std::uint64_t n = 0;; ++n) {
-        const Path candidate = folder / candidateName(base, n, format_.fileExtension());
+        const std::filesystem::path candidate = folder / candidateName(base, n, extension);
         const std::string& path = candidate.native();
         if (reservations.reserved.contains(path)) continue;
         // Never a source: neither this item's nor any other listed one's (an
@@ -60,6 +55,33 @@ std::optional<Store::Path> Store::assignOutputURL(const ImageItem& item, OutputR
             return candidate;
         }
     }
+}
+
+}  // namespace
+
+Store::Path Store::outputFolderFor(const ImageItem& item) const {
+    if (outputMode_ == OutputMode::alongside) return standardized(item.url).parent_path();
+    Path folder = standardized(*outputFolder_);
+    if (!keepStructure_ || !item.cameThrough) return folder;
+    const Path dropped = standardized(*item.cameThrough);
+    const Path below = standardized(item.url).parent_path().lexically_relative(dropped);
+    // The walk only finds files inside the dropped folder; anything else stays at the top.
+    if (below.empty() || *below.begin() == "..") return folder;
+    if (!dropped.filename().empty()) folder /= dropped.filename();
+    if (below != ".") folder /= below;
+    return folder;
+}
+
+std::optional<Store::Path> Store::assignOutputURL(const ImageItem& item, OutputReservations& reservations) const {
+    if (outputMode_ == OutputMode::folder && !outputFolder_) return std::nullopt;
+    return freeName(outputFolderFor(item), item, format_.fileExtension(), reservations);
+}
+
+Store::Path Store::assignKeptCopyURL(const ImageItem& item, const Path& output, OutputReservations& reservations) const {
+    const std::string extension = item.url.extension().native();
+    const std::string_view own = extension.empty() ? std::string_view() : std::string_view(extension).substr(1);
+    if (own == format_.fileExtension()) return output;
+    return freeName(output.parent_path(), item, own, reservations);
 }
 
 void Store::chooseOutputFolder() {

@@ -92,6 +92,12 @@ void Store::setStripMetadata(bool on) {
 void Store::setKeepDates(bool on) {
     if (assign(keepDates_, on)) notifyField(StoreField::keepDates);
 }
+void Store::setOnlySmaller(bool on) {
+    if (assign(onlySmaller_, on)) notifyField(StoreField::onlySmaller);
+}
+void Store::setKeepStructure(bool on) {
+    if (assign(keepStructure_, on)) notifyField(StoreField::keepStructure);
+}
 void Store::setOutputMode(OutputMode mode) {
     if (assign(outputMode_, mode)) notifyField(StoreField::outputMode);
 }

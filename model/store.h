@@ -57,7 +57,7 @@ class Store : public std::enable_shared_from_this<Store> {
 public:
     using Path = std::filesystem::path;
     // Converts one job; the default calls the engine's converter.
-    using ConvertFunction = std::function<std::expected<std::int64_t, ConvertError>(
+    using ConvertFunction = std::function<std::expected<JobOutput, ConvertError>(
         const Job&, const ConvertSettings&, std::stop_token)>;
 
     explicit Store(Executor toMain);
@@ -88,6 +88,8 @@ public:
     LimitedSide limitedSide() const { return limitedSide_; }  // width: the side maxWidth holds to
     bool stripMetadata() const { return stripMetadata_; }  // false
     bool keepDates() const { return keepDates_; }          // false
+    bool onlySmaller() const { return onlySmaller_; }      // false: outputs are kept even when larger
+    bool keepStructure() const { return keepStructure_; }  // false: folder mode puts every output at its top
     OutputMode outputMode() const { return outputMode_; }  // alongside
     const std::optional<Path>& outputFolder() const { return outputFolder_; }
     bool isRunning() const { return isRunning_; }
@@ -103,6 +105,8 @@ public:
     void setLimitedSide(LimitedSide side);
     void setStripMetadata(bool on);
     void setKeepDates(bool on);
+    void setOnlySmaller(bool on);
+    void setKeepStructure(bool on);
     void setOutputMode(OutputMode mode);
     void setOutputFolder(std::optional<Path> folder);
 
@@ -138,7 +142,13 @@ public:
     // The output location for `item` in this batch, or nullopt in folder mode
     // without a folder. Never a listed source, never a path already reserved,
     // never an existing file or folder unless it is the item's own earlier output.
+    // With the structure kept, an item found in a dropped folder goes below the
+    // output folder at <dropped folder's name>/<its path below it>.
     std::optional<Path> assignOutputURL(const ImageItem& item, OutputReservations& reservations) const;
+    // Where an unchanged copy of the source goes beside `output` (its assigned
+    // output), under the source's own extension, by the same rules: `output`
+    // itself when the extensions match.
+    Path assignKeptCopyURL(const ImageItem& item, const Path& output, OutputReservations& reservations) const;
     // Asks the panels for a folder; on confirm sets outputFolder, then folder mode.
     void chooseOutputFolder();
 
@@ -173,6 +183,7 @@ public:
     static MemoryPlan enginePlan();
 
 private:
+    Path outputFolderFor(const ImageItem& item) const;
     void notify(const StoreChange& change);
     void notifyField(StoreField field);
     void notifyItems(StoreChange::ItemsEdit edit, std::vector<ItemId> ids, std::vector<std::size_t> rows);
@@ -201,6 +212,8 @@ private:
     LimitedSide limitedSide_ = LimitedSide::width;
     bool stripMetadata_ = false;
     bool keepDates_ = false;
+    bool onlySmaller_ = false;
+    bool keepStructure_ = false;
     OutputMode outputMode_ = OutputMode::alongside;
     std::optional<Path> outputFolder_;
     bool isRunning_ = false;

@@ -18,6 +18,8 @@ enum class StoreField {
     limitedSide,
     stripMetadata,
     keepDates,
+    onlySmaller,
+    keepStructure,
     outputMode,
     outputFolder,
     isRunning,

@@ -47,7 +47,7 @@ protected:
     }
 
     // Like the engine: cancellation is looked at once, before any work.
-    std::expected<std::int64_t, ConvertError> convert(const Job& job, std::stop_token token) {
+    std::expected<JobOutput, ConvertError> convert(const Job& job, std::stop_token token) {
         if (token.stop_requested()) return std::unexpected(ConvertError::cancelled);
         const std::size_t i = index.at(job.id);
         std::unique_lock lock(mutex);
@@ -56,7 +56,7 @@ protected:
         changed.wait(lock, [&] { return open.contains(i); });
         if (i == failing) return std::unexpected(ConvertError::decodeFailed);
         if (i == throwing) throw std::runtime_error("boom");
-        return static_cast<std::int64_t>(100 + i);
+        return JobOutput{static_cast<std::int64_t>(100 + i)};
     }
 
     void openGates(std::size_t from, std::size_t to) {
@@ -126,7 +126,7 @@ TEST_F(RunnerTest, CancelledWhileConvertingTheRunningOnesFinishAndNoMoreStart) {
     openAll();
     runToEnd();
     ASSERT_EQ(results.size(), 2u);
-    for (const auto& r : results) EXPECT_TRUE(r.size);
+    for (const auto& r : results) EXPECT_TRUE(r.output);
     EXPECT_EQ(position("S2"), events.size());
 }
 
@@ -156,7 +156,7 @@ TEST_F(RunnerTest, CancelledWhileAJobWaitsForMemoryItNeverStarts) {
     openAll();
     runToEnd();
     ASSERT_EQ(results.size(), 1u);
-    EXPECT_TRUE(results[0].size);
+    EXPECT_TRUE(results[0].output);
     EXPECT_EQ(events, (std::vector<std::string>{"S0", "F0"}));
 }
 
@@ -167,12 +167,12 @@ TEST_F(RunnerTest, FailuresCarryTheConvertersTextAndGoOn) {
     start(4, 1);
     runToEnd();
     ASSERT_EQ(results.size(), 4u);
-    EXPECT_EQ(results[0].size, 100);
+    EXPECT_EQ(results[0].output, JobOutput{100});
     EXPECT_EQ(results[1].error, "Couldn't decode the image");
-    EXPECT_FALSE(results[1].size);
-    EXPECT_FALSE(results[2].size);  // neither size nor text: shown as "Failed"
+    EXPECT_FALSE(results[1].output);
+    EXPECT_FALSE(results[2].output);  // neither size nor text: shown as "Failed"
     EXPECT_FALSE(results[2].error);
-    EXPECT_EQ(results[3].size, 103);
+    EXPECT_EQ(results[3].output, JobOutput{103});
 }
 
 TEST_F(RunnerTest, AnExecutorThatDropsClosuresDoesNotHangTheBatch) {

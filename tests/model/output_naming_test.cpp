@@ -13,6 +13,8 @@ struct Naming {
     std::vector<std::string> onDisk;    // "x": a file, "x/": a folder, "@x": a dangling link
     std::string earlierOutput = {};     // the first source's output from an earlier batch
     bool intoFolder = false;            // folder mode, into "out"
+    // With the structure kept: the folder each source came through ("": added on its own).
+    std::vector<std::string> cameThrough = {};
 };
 
 void PrintTo(const Naming& c, std::ostream* os) { *os << c.what; }
@@ -28,6 +30,7 @@ TEST_P(OutputNaming, Names) {
         store->setOutputFolder(dir / "out");
         store->setOutputMode(OutputMode::folder);
     }
+    store->setKeepStructure(!c.cameThrough.empty());
     for (const std::string& name : c.onDisk) {
         if (name.ends_with('/')) fs::create_directories(dir / name);
         else if (name.starts_with('@')) fs::create_symlink(dir / "nowhere", dir / name.substr(1));
@@ -37,6 +40,7 @@ TEST_P(OutputNaming, Names) {
     OutputReservations reservations;
     for (std::size_t i = 0; i < items.size(); ++i) {
         items[i].url = dir.path() / c.sources[i];
+        if (i < c.cameThrough.size() && !c.cameThrough[i].empty()) items[i].cameThrough = dir / c.cameThrough[i];
         reservations.sources.insert(standardizedPath(items[i].url));
     }
     if (!c.earlierOutput.empty()) items[0].outputURL = dir / c.earlierOutput;
@@ -62,7 +66,41 @@ INSTANTIATE_TEST_SUITE_P(Cases, OutputNaming, ::testing::Values(
     Naming{"names that are not UTF-8 keep their bytes", {"caf\xE9.png"}, {"caf\xE9.heic"}, {}},
     // 255 bytes of stem: cut to fit 255 with the extension, never inside a character.
     Naming{"long names are shortened at a character boundary", {"x" + e(127) + ".png", "x" + e(127) + ".jpg"},
-           {"x" + e(124) + ".heic", "x" + e(120) + " krumpled.heic"}, {}}));
+           {"x" + e(124) + ".heic", "x" + e(120) + " krumpled.heic"}, {}},
+    // Kept structure: <dropped folder's name>/<path below it>; one-by-one items at the top.
+    Naming{"the structure keeps same-named files apart",
+           {"lib/2023/img.jpg", "lib/2024/img.jpg", "lib/img.jpg", "lib/2023/deep/img.jpg", "other/img.jpg", "img.png"},
+           {"out/lib/2023/img.heic", "out/lib/2024/img.heic", "out/lib/img.heic", "out/lib/2023/deep/img.heic",
+            "out/other/img.heic", "out/img.heic"},
+           {"out/"}, {}, true, {"lib", "lib", "lib", "lib", "other", ""}},
+    Naming{"each item keeps the folder it came through", {"lib/2023/a.jpg", "lib/2024/a.jpg"},
+           {"out/2023/a.heic", "out/lib/2024/a.heic"}, {"out/"}, {}, true, {"lib/2023/", "./lib"}},
+    Naming{"collisions count up within each folder", {"lib/s/a.jpg", "lib/s/a.png", "lib/t/a.png"},
+           {"out/lib/s/a krumpled.heic", "out/lib/s/a krumpled 2.heic", "out/lib/t/a.heic"},
+           {"out/lib/s/a.heic"}, {}, true, {"lib", "lib", "lib"}},
+    Naming{"alongside, the structure changes nothing", {"lib/s/a.jpg"}, {"lib/s/a.heic"}, {}, {}, false, {"lib"}}));
+
+// A kept original's copy takes the source's own extension, by the same rules.
+TEST_F(StoreTest, AKeptCopyIsNamedLikeAnOutputUnderItsOwnExtension) {
+    store->setFormat(OutputFormat::jpeg);
+    store->setOutputFolder(dir / "out");
+    store->setOutputMode(OutputMode::folder);
+    writeText(dir / "out" / "b.png", "someone's file");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"a.jpg", "out/a.jpg"},             // the same extension: the output's own name
+        {"b.png", "out/b krumpled.png"},    // taken on disk
+        {"1/c.PNG", "out/c.PNG"},
+        {"2/c.PNG", "out/c krumpled.PNG"},  // reserved by the one before
+        {"README", "out/README"},           // no extension: none added
+    };
+    OutputReservations reservations;
+    for (const auto& [source, copy] : cases) {
+        ImageItem item;
+        item.url = dir / source;
+        const fs::path output = store->assignOutputURL(item, reservations).value();
+        EXPECT_EQ(store->assignKeptCopyURL(item, output, reservations).lexically_relative(dir.path()).native(), copy);
+    }
+}
 
 }  // namespace
 }  // namespace krumple::test

@@ -2,6 +2,8 @@
 
 #include <sched.h>
 
+#include <algorithm>
+
 #include "image_io.h"
 #include "test_support.h"
 
@@ -108,6 +110,81 @@ TEST_F(BatchTest, AFileThatAppearsAtTheOutputAfterNamingIsLeftAlone) {
     EXPECT_EQ(at(0).status, ItemStatus::failure("Couldn't write the output"));
     EXPECT_EQ(readFile(dst), "someone else's");
     EXPECT_EQ(filesIn(dir.path()), 2u);  // no temporary left behind
+}
+
+// Relative paths of the regular files under `folder`, sorted.
+std::vector<std::string> treeOf(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::recursive_directory_iterator(folder))
+        if (e.is_regular_file()) names.push_back(e.path().lexically_relative(folder).native());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// An 8×8 PNG comes out larger as a JPEG; a PNG stored uncompressed comes out
+// smaller. Run twice: the second batch finds the first one's files.
+class OnlySmaller : public BatchTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(OnlySmaller, AnOutputNoSmallerNeverAppearsAndTheOriginalCounts) {
+    const bool intoFolder = GetParam();
+    makePng(dir / "src/tiny.png", 8, 8);
+    vips::VImage::black(200, 200, vips::VImage::option()->set("bands", 3))
+        .pngsave((dir / "src/plain.png").c_str(), vips::VImage::option()->set("compression", 0));
+    ASSERT_EQ(addAndWait({dir / "src"}), 2u);
+    store->setOnlySmaller(true);
+    if (intoFolder) {
+        fs::create_directory(dir / "out");
+        store->setOutputFolder(dir / "out");
+        store->setOutputMode(OutputMode::folder);
+    }
+    const fs::path outputs = intoFolder ? dir / "out" : dir / "src";
+    const auto expected = intoFolder ? std::vector<std::string>{"plain.jpg", "tiny.png"}
+                                     : std::vector<std::string>{"plain.jpg", "plain.png", "tiny.png"};
+    for (int batch = 1; batch <= 2; ++batch) {
+        SCOPED_TRACE("batch " + std::to_string(batch));
+        store->startConversion();
+        finishBatch();
+        const ImageItem& plain = at(0);
+        const ImageItem& tiny = at(1);
+        ASSERT_EQ(plain.status, ItemStatus::done) << plain.status.message();
+        ASSERT_EQ(tiny.status, ItemStatus::done) << tiny.status.message();
+        EXPECT_FALSE(plain.rejectedOutputSize);
+        EXPECT_EQ(plain.outputURL, outputs / "plain.jpg");
+        EXPECT_LT(plain.outputSize.value(), plain.originalSize);
+        ASSERT_TRUE(tiny.rejectedOutputSize);
+        EXPECT_GE(*tiny.rejectedOutputSize, tiny.originalSize);
+        EXPECT_EQ(tiny.outputSize, tiny.originalSize);
+        // Into a folder the original is copied, byte for byte; alongside it is its own result.
+        EXPECT_EQ(tiny.outputURL, outputs / "tiny.png");
+        EXPECT_EQ(readFile(outputs / "tiny.png"), readFile(dir / "src/tiny.png"));
+        EXPECT_EQ(treeOf(outputs), expected);
+        EXPECT_EQ(store->doneOutputs(), *plain.outputSize + tiny.originalSize);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(OutputModes, OnlySmaller, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "IntoAFolder" : "NextToTheOriginals"; });
+
+// Same-named files in several folders, dropped in two goes (one folder twice)
+// and one file on its own; converted twice, the second batch rewriting the first.
+TEST_F(BatchTest, TheStructureIsKeptAcrossDropsAndBatches) {
+    for (const char* name : {"lib/2023/img1.png", "lib/2024/img1.png", "lib/2024/trip/img1.png", "lib/img1.png",
+                             "more/img1.png", "loose/img1.png"})
+        makePng(dir / name);
+    ASSERT_EQ(addAndWait({dir / "lib"}), 4u);
+    ASSERT_EQ(addAndWait({dir / "lib", dir / "more", dir / "loose/img1.png"}), 2u);
+    fs::create_directory(dir / "out");
+    store->setOutputFolder(dir / "out");
+    store->setOutputMode(OutputMode::folder);
+    store->setKeepStructure(true);
+    for (int batch = 1; batch <= 2; ++batch) {
+        store->startConversion();
+        finishBatch();
+        for (const auto& it : store->items()) EXPECT_EQ(it.status, ItemStatus::done) << it.status.message();
+        EXPECT_EQ(treeOf(dir / "out"), (std::vector<std::string>{"img1.jpg", "lib/2023/img1.jpg", "lib/2024/img1.jpg",
+                                                                 "lib/2024/trip/img1.jpg", "lib/img1.jpg",
+                                                                 "more/img1.jpg"})) << "batch " << batch;
+    }
 }
 
 }  // namespace

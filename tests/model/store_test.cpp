@@ -69,7 +69,7 @@ TEST_F(StoreStateTest, SelectionFollowsRemoval) {
 
 TEST_F(StoreStateTest, ResultsAndTotals) {
     addThree();
-    store->finish(JobResult{at(0).id, 100, std::nullopt});
+    store->finish(JobResult{at(0).id, JobOutput{100}, std::nullopt});
     store->finish(JobResult{at(1).id, std::nullopt, std::nullopt});  // neither size nor text
     EXPECT_EQ(at(1).status, ItemStatus::failure("Failed"));
     // Originals count every item, whatever its status; outputs only the done ones.
@@ -86,7 +86,7 @@ TEST_F(StoreStateTest, ObserversLearnTheFieldAndTheRows) {
     store->subscribe(&log);
     store->setQuality(0.5);
     store->setQuality(0.5);  // the same value: no notice
-    store->finish(JobResult{c, 10, std::nullopt});
+    store->finish(JobResult{c, JobOutput{10}, std::nullopt});
     store->remove(a);
     store->unsubscribe(&log);
 
