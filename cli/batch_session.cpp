@@ -102,6 +102,8 @@ int runBatchSession(const CliOptions& options) {
     }
     store->setStripMetadata(options.stripMetadata);
     store->setKeepDates(options.keepDates);
+    store->setOnlySmaller(options.onlySmaller);
+    store->setKeepStructure(options.keepStructure);
     if (options.outputFolder) {
         store->setOutputFolder(*options.outputFolder);
         store->setOutputMode(OutputMode::folder);

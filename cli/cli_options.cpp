@@ -46,14 +46,19 @@ std::string usageText() {
            "  --max-side N      largest output width and height in pixels (at least 16)\n"
            "  --strip           leave metadata out (colour profiles are kept)\n"
            "  --keep-dates      give each output its original's modification and access times\n"
+           "  --only-smaller    keep the original when its output would not be smaller: nothing\n"
+           "                    is written next to it; with --out it is copied there unchanged\n"
            "  --out DIR         write every output into DIR (default: next to the originals)\n"
+           "  --keep-structure  with --out: an image found in a folder PATH goes to\n"
+           "                    DIR/<PATH's name>/<its folders below PATH>/\n"
            "  --jobs N          conversions at once (default: one per core)\n"
            "  --json            one JSON object per result instead of text\n"
            "  --list-formats    list the formats this system can write\n"
            "  --help            show this help\n"
            "  --version         show the version\n"
            "\n"
-           "Exit status: 0 when every file converted, 1 when any did not, 2 for a usage error.\n";
+           "Exit status: 0 when every file converted or its original was kept, 1 when any failed,\n"
+           "2 for a usage error.\n";
 }
 
 std::expected<CliOptions, std::string> parseArguments(const std::vector<std::string>& args,
@@ -92,6 +97,10 @@ std::expected<CliOptions, std::string> parseArguments(const std::vector<std::str
             error = flag(options.stripMetadata);
         } else if (name == "--keep-dates") {
             error = flag(options.keepDates);
+        } else if (name == "--only-smaller") {
+            error = flag(options.onlySmaller);
+        } else if (name == "--keep-structure") {
+            error = flag(options.keepStructure);
         } else if (name == "--json") {
             error = flag(options.json);
         } else if (name == "--list-formats") {
@@ -141,6 +150,7 @@ std::expected<CliOptions, std::string> parseArguments(const std::vector<std::str
     }
     if (options.paths.empty() && !options.help && !options.version && !options.listFormats)
         return std::unexpected("no files or folders given");
+    if (options.keepStructure && !options.outputFolder) return std::unexpected("--keep-structure needs --out");
     return options;
 }
 

@@ -19,6 +19,8 @@ struct CliOptions {
     LimitedSide limitedSide = LimitedSide::width;
     bool stripMetadata = false;
     bool keepDates = false;
+    bool onlySmaller = false;
+    bool keepStructure = false;  // with outputFolder only
     std::optional<std::filesystem::path> outputFolder;  // absent: next to the originals
     std::optional<int> jobs;                            // absent: one per core
     bool json = false;

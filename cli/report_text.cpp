@@ -46,6 +46,8 @@ std::string jsonString(std::string_view bytes) {
 
 std::string resultLine(const ImageItem& item) {
     const std::string name = item.url.native();
+    if (item.status.kind() == ItemStatus::done && item.rejectedOutputSize)
+        return name + ": " + Fmt::keptOriginal(item.originalSize, *item.rejectedOutputSize);
     if (item.status.kind() == ItemStatus::done)
         return name + ": " + Fmt::savings(item.originalSize, item.outputSize.value_or(0));
     if (item.status.kind() == ItemStatus::failed) return failureLine(name, item.status.message());
@@ -66,10 +68,14 @@ std::string resultJson(const ImageItem& item) {
     if (item.status.kind() != ItemStatus::done)
         return "{\"source\":" + jsonString(source) + ",\"status\":\"pending\"}";
     const std::int64_t out = item.outputSize.value_or(0);
+    // A kept original: `output` is its copy, or the source itself; `outputSize` its bytes.
+    const std::string kept =
+        item.rejectedOutputSize ? ",\"rejectedSize\":" + std::to_string(*item.rejectedOutputSize) : std::string();
     return "{\"source\":" + jsonString(source) +
            ",\"output\":" + jsonString(item.outputURL ? item.outputURL->native() : std::string()) +
-           ",\"status\":\"done\",\"originalSize\":" + std::to_string(item.originalSize) +
-           ",\"outputSize\":" + std::to_string(out) +
+           ",\"status\":" + (item.rejectedOutputSize ? "\"kept\"" : "\"done\"") +
+           ",\"originalSize\":" + std::to_string(item.originalSize) +
+           ",\"outputSize\":" + std::to_string(out) + kept +
            ",\"percent\":" + jsonString(Fmt::percent(item.originalSize, out)) +
            ",\"savings\":" + jsonString(Fmt::savings(item.originalSize, out)) + "}";
 }
@@ -80,18 +86,21 @@ std::vector<std::string> totalsLines(const std::vector<ImageItem>& items) {
     std::int64_t doneOriginals = 0;
     std::int64_t doneOutputs = 0;
     std::int64_t doneCount = 0;
+    std::int64_t keptCount = 0;
     for (const auto& it : items) {
         originals += it.originalSize;
         if (it.status.kind() != ItemStatus::done) continue;
         ++doneCount;
+        if (it.rejectedOutputSize) ++keptCount;
         doneOriginals += it.originalSize;
         doneOutputs += it.outputSize.value_or(0);
     }
     const auto count = static_cast<long long>(items.size());
     if (doneCount == 0) return {std::to_string(count) + " files \u00B7 " + Fmt::byteCount(originals)};
     // Like against like: the converted files' sources only.
-    return {"Total: " + Fmt::savings(doneOriginals, doneOutputs),
-            std::to_string(doneCount) + " of " + std::to_string(count) + " converted"};
+    std::string counts = std::to_string(doneCount - keptCount) + " of " + std::to_string(count) + " converted";
+    if (keptCount > 0) counts += " \u00B7 " + std::to_string(keptCount) + (keptCount == 1 ? " original" : " originals") + " kept";
+    return {"Total: " + Fmt::savings(doneOriginals, doneOutputs), counts};
 }
 
 std::string progressBar(std::int64_t completed, std::int64_t total, int width) {

@@ -69,6 +69,47 @@ TEST_F(CliTest, KeepDatesGivesEachOutputItsOriginalsTimes) {
     EXPECT_GT(std::get<2>(statOf(dir / "today/old.webp")), times[1].tv_sec + 365L * 24 * 3600);
 }
 
+// An 8×8 PNG comes out larger as a JPEG and is kept: nothing is written next
+// to it; into a folder it is copied unchanged, with its dates when asked.
+// A PNG stored uncompressed comes out smaller and is written as usual.
+TEST_F(CliTest, OnlySmallerKeepsTheOriginalInBothOutputModes) {
+    makePng(dir / "p/tiny.png", 8, 8);
+    ensureImageLibrary();
+    vips::VImage::black(200, 200, vips::VImage::option()->set("bands", 3))
+        .pngsave((dir / "p/plain.png").c_str(), vips::VImage::option()->set("compression", 0));
+    const timespec times[2] = {{978'307'200, 5}, {1'000'000'000, 7}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "p/tiny.png").c_str(), times, 0), 0);
+
+    auto r = run({"--only-smaller", "--format", "jpeg", "p"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(namesIn(dir / "p"), (Names{"plain.jpg", "plain.png", "tiny.png"}));
+    EXPECT_NE(r.out.find("p/tiny.png: Original kept (output was "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("% larger)\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(r.out.ends_with("\n1 of 2 converted \u00B7 1 original kept\n")) << r.out;
+
+    r = run({"--only-smaller", "--keep-dates", "--json", "--format", "jpeg", "--out", "out", "p/tiny.png"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(namesIn(dir / "out"), (Names{"tiny.png"}));
+    EXPECT_EQ(readFile(dir / "out/tiny.png"), readFile(dir / "p/tiny.png"));
+    EXPECT_TRUE(r.out.starts_with("{\"source\":\"p/tiny.png\",\"output\":\"" + (dir / "out/tiny.png").native() +
+                                  "\",\"status\":\"kept\",")) << r.out;
+    struct stat copy {};
+    ASSERT_EQ(::stat((dir / "out/tiny.png").c_str(), &copy), 0);
+    EXPECT_EQ(std::pair(copy.st_mtim.tv_sec, copy.st_mtim.tv_nsec), std::pair(times[1].tv_sec, times[1].tv_nsec));
+}
+
+// Same-named files in several folders keep their places under --out.
+TEST_F(CliTest, KeepStructureRecreatesTheFoldersGiven) {
+    for (const char* name : {"lib/2023/img.png", "lib/2024/img.png", "lib/img.png", "loose/img.png"})
+        makePng(dir / name);
+    const auto r = run({"--keep-structure", "--format", "jpeg", "--out", "out", "lib", "loose/img.png"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(namesIn(dir / "out"), (Names{"img.jpg", "lib"}));
+    EXPECT_EQ(namesIn(dir / "out/lib"), (Names{"2023", "2024", "img.jpg"}));
+    EXPECT_EQ(namesIn(dir / "out/lib/2023"), (Names{"img.jpg"}));
+    EXPECT_EQ(namesIn(dir / "out/lib/2024"), (Names{"img.jpg"}));
+}
+
 TEST_F(CliTest, ExitStatusesAndWhatTheySay) {
     makePng(dir / "p/a.png");
     // Drawn by ImageMagick, it would come out as the picture it names.

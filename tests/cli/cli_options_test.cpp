@@ -9,12 +9,14 @@ namespace {
 
 TEST(CliOptionsTest, EveryOptionInBothSpellings) {
     const auto parsed = parseArguments({"--format", "webp", "--quality=0.5", "--max-width", "800", "--strip",
-                                        "--out=/tmp/o", "--jobs", "3", "--json", "a.jpg", "--", "--odd.jpg"},
+                                        "--out=/tmp/o", "--jobs", "3", "--json", "--only-smaller", "--keep-structure",
+                                        "a.jpg", "--", "--odd.jpg"},
                                        {OutputFormat::webp});
     ASSERT_TRUE(parsed) << parsed.error();
     EXPECT_EQ(parsed->format, OutputFormat(OutputFormat::webp));
     EXPECT_EQ(std::tuple(parsed->quality, parsed->maxSize, parsed->jobs), std::tuple(0.5, std::optional<std::int64_t>(800), std::optional(3)));
-    EXPECT_TRUE(parsed->stripMetadata && parsed->json);
+    EXPECT_TRUE(parsed->stripMetadata && parsed->json && parsed->onlySmaller && parsed->keepStructure);
+    EXPECT_FALSE(parsed->keepDates);
     EXPECT_EQ(parsed->outputFolder, std::filesystem::path("/tmp/o"));
     EXPECT_EQ(parsed->paths, (std::vector<std::filesystem::path>{"a.jpg", "--odd.jpg"}));
     const auto side = parseArguments({"--max-side", "500", "a.jpg"}, {OutputFormat::webp});
@@ -38,6 +40,8 @@ TEST(CliOptionsTest, UsageErrorsSayWhatIsWrong) {
         {{"--frobnicate", "a"}, "unknown option --frobnicate"},
         {{"--strip=yes", "a"}, "takes no value"},
         {{"a", "--out"}, "needs a value"},
+        {{"--keep-structure", "a"}, "--keep-structure needs --out"},
+        {{"--only-smaller=1", "a"}, "takes no value"},
     };
     for (const auto& [args, mentions] : cases) {
         const auto parsed = parseArguments(args, {OutputFormat::jpeg});

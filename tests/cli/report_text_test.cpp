@@ -14,6 +14,13 @@ ImageItem itemOf(const std::string& path, std::int64_t size, ItemStatus status, 
     return item;
 }
 
+ImageItem keptOf(const std::string& path, std::int64_t size, std::int64_t rejected) {
+    ImageItem item = itemOf(path, size, ItemStatus::done, size);
+    item.outputURL = path;
+    item.rejectedOutputSize = rejected;
+    return item;
+}
+
 TEST(ReportTextTest, TotalsAreTheFootersTexts) {
     EXPECT_EQ(totalsLines({}), std::vector<std::string>{"No files"});
     const std::vector<ImageItem> none{itemOf("a", 1000, ItemStatus::pending),
@@ -25,10 +32,19 @@ TEST(ReportTextTest, TotalsAreTheFootersTexts) {
                                       itemOf("c", 7000, ItemStatus::failure("Failed"))};
     EXPECT_EQ(totalsLines(some),
               (std::vector<std::string>{"Total: " + Fmt::savings(3000, 1000), "1 of 3 converted"}));
+    // A kept original counts its own size on both sides.
+    const std::vector<ImageItem> kept{itemOf("a", 3000, ItemStatus::done, 1000), keptOf("b", 500, 900),
+                                      keptOf("c", 100, 200)};
+    EXPECT_EQ(totalsLines(kept), (std::vector<std::string>{"Total: " + Fmt::savings(3600, 1600),
+                                                           "1 of 3 converted \u00B7 2 originals kept"}));
 }
 
 TEST(ReportTextTest, OneLinePerResult) {
     EXPECT_EQ(resultLine(itemOf("p/a.jpg", 3000, ItemStatus::done, 1000)), "p/a.jpg: " + Fmt::savings(3000, 1000));
+    // A kept original: how much larger the output was, rounded; under half a percent is "no smaller".
+    EXPECT_EQ(resultLine(keptOf("k.png", 1000, 1125)), "k.png: Original kept (output was 13% larger)");
+    EXPECT_EQ(resultLine(keptOf("k.png", 1000, 1004)), "k.png: Original kept (output was no smaller)");
+    EXPECT_EQ(resultLine(keptOf("k.png", 1000, 1000)), "k.png: Original kept (output was no smaller)");
     EXPECT_EQ(resultLine(itemOf("p/b.jpg", 3000, ItemStatus::failure("Couldn't decode the image"))),
               "p/b.jpg: Couldn't decode the image");
 }
@@ -40,6 +56,10 @@ TEST(ReportTextTest, JsonIsValidEvenForOddNames) {
     const std::string done = resultJson(itemOf("a.jpg", 3000, ItemStatus::done, 1000));
     for (const char* field : {"\"status\":\"done\"", "\"outputSize\":1000", "\"output\":\"a.jpg.heic\""})
         EXPECT_NE(done.find(field), std::string::npos) << done;
+    EXPECT_EQ(resultJson(keptOf("k.png", 1000, 1125)),
+              "{\"source\":\"k.png\",\"output\":\"k.png\",\"status\":\"kept\",\"originalSize\":1000,"
+              "\"outputSize\":1000,\"rejectedSize\":1125,\"percent\":\"0%\",\"savings\":\"" +
+                  Fmt::savings(1000, 1000) + "\"}");
     const std::string failed = resultJson(itemOf("b.jpg", 1, ItemStatus::failure("Cancelled")));
     EXPECT_EQ(failed, "{\"source\":\"b.jpg\",\"status\":\"failed\",\"error\":\"Cancelled\"}");
 }
