@@ -15,6 +15,10 @@ RowStatus rowStatus(const ImageItem& item, const QPalette& palette) {
         return {RowStatus::Look::spinner, QCoreApplication::translate("FileRow", "Converting\u2026"),
                 look::secondary(palette)};
     case ItemStatus::done: {
+        if (item.rejectedOutputSize)
+            return {RowStatus::Look::text,
+                    QString::fromStdString(Fmt::keptOriginal(item.originalSize, *item.rejectedOutputSize)),
+                    look::secondary(palette)};
         if (!item.outputSize) return {};
         const std::int64_t out = *item.outputSize;
         return {RowStatus::Look::savings, QString::fromStdString(Fmt::savings(item.originalSize, out)),

@@ -57,6 +57,8 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
       maxWidth_(new WholeNumberField(this)),
       stripMetadata_(new QCheckBox(tr("Strip metadata"), this)),
       keepDates_(new QCheckBox(tr("Keep dates"), this)),
+      onlySmaller_(new QCheckBox(tr("Keep only smaller files"), this)),
+      keepStructure_(new QCheckBox(tr("Keep folder structure"), this)),
       outputMode_(new SegmentedPicker(this)),
       folder_(new QPushButton(this)),
       watch_(store, [this](const StoreChange& change) {
@@ -110,6 +112,10 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
     connect(stripMetadata_, &QCheckBox::toggled, this, [this](bool on) { store_.setStripMetadata(on); });
     keepDates_->setToolTip(tr("Give each output its original's modification and access times"));
     connect(keepDates_, &QCheckBox::toggled, this, [this](bool on) { store_.setKeepDates(on); });
+    onlySmaller_->setToolTip(tr("When an output would not be smaller than its original, keep the original instead"));
+    connect(onlySmaller_, &QCheckBox::toggled, this, [this](bool on) { store_.setOnlySmaller(on); });
+    keepStructure_->setToolTip(tr("Recreate the dropped folders and their subfolders inside the output folder"));
+    connect(keepStructure_, &QCheckBox::toggled, this, [this](bool on) { store_.setKeepStructure(on); });
 
     outputMode_->setLabels({tr("Next to originals"), tr("Folder")});
     outputMode_->setAccessibleName(tr("Save to"));
@@ -118,9 +124,11 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
     saveRow->addWidget(caption(tr("Save to"), this));
     saveRow->addWidget(outputMode_);
     saveRow->addWidget(folder_);
+    saveRow->addWidget(keepStructure_);
     saveRow->addStretch(1);
     QHBoxLayout* filesRow = row(rows);
     filesRow->addWidget(caption(tr("Files"), this));
+    filesRow->addWidget(onlySmaller_);
     filesRow->addWidget(keepDates_);
     filesRow->addStretch(1);
     connect(outputMode_, &SegmentedPicker::picked, this, [this](int index) {
@@ -162,11 +170,16 @@ void SettingsPanel::refresh() {
         stripMetadata_->setChecked(store_.stripMetadata());
         const QSignalBlocker quietDates(keepDates_);
         keepDates_->setChecked(store_.keepDates());
+        const QSignalBlocker quietSmaller(onlySmaller_);
+        onlySmaller_->setChecked(store_.onlySmaller());
+        const QSignalBlocker quietStructure(keepStructure_);
+        keepStructure_->setChecked(store_.keepStructure());
     }
 
     const bool folderMode = store_.outputMode() == OutputMode::folder;
     outputMode_->setCurrentIndex(folderMode ? 1 : 0);
     folder_->setVisible(folderMode);
+    keepStructure_->setVisible(folderMode);
     if (const auto& chosen = store_.outputFolder()) {
         const QString name = displayName(chosen->filename().empty() ? chosen->parent_path() : *chosen);
         const QString shown = folder_->fontMetrics().elidedText(name.isEmpty() ? displayPath(*chosen) : name,

@@ -33,6 +33,8 @@ public:
     QComboBox* limitedSidePicker() const { return limitedSide_; }
     QCheckBox* stripMetadataToggle() const { return stripMetadata_; }
     QCheckBox* keepDatesToggle() const { return keepDates_; }
+    QCheckBox* onlySmallerToggle() const { return onlySmaller_; }
+    QCheckBox* keepStructureToggle() const { return keepStructure_; }
     SegmentedPicker* outputModePicker() const { return outputMode_; }
     QPushButton* folderButton() const { return folder_; }
 
@@ -51,6 +53,8 @@ private:
     WholeNumberField* maxWidth_;
     QCheckBox* stripMetadata_;
     QCheckBox* keepDates_;
+    QCheckBox* onlySmaller_;
+    QCheckBox* keepStructure_;
     SegmentedPicker* outputMode_;
     QPushButton* folder_;
     StoreWatch watch_;

@@ -38,23 +38,28 @@ private Q_SLOTS:
         const QPalette palette;
         QTest::addColumn<ItemStatus>("status");
         QTest::addColumn<qint64>("output");  // bytes, from 800,000; -1 for none
+        QTest::addColumn<qint64>("rejected");  // a kept original: the output's bytes; -1 for none
         QTest::addColumn<QString>("text");
         QTest::addColumn<QColor>("color");
         const QString grew = QString::fromStdString(Fmt::savings(800'000, 1'000'000));
         const QString same = QString::fromStdString(Fmt::savings(800'000, 800'000));
-        QTest::newRow("grew") << ItemStatus(ItemStatus::done) << 1'000'000LL << grew << look::orange(palette);
-        QTest::newRow("same size") << ItemStatus(ItemStatus::done) << 800'000LL << same << look::green(palette);
-        QTest::newRow("failed") << ItemStatus::failure("Can't read this image") << -1LL << "Can't read this image"
-                                << look::red(palette);
+        QTest::newRow("grew") << ItemStatus(ItemStatus::done) << 1'000'000LL << -1LL << grew << look::orange(palette);
+        QTest::newRow("same size") << ItemStatus(ItemStatus::done) << 800'000LL << -1LL << same << look::green(palette);
+        QTest::newRow("original kept") << ItemStatus(ItemStatus::done) << 800'000LL << 896'000LL
+                                       << "Original kept (output was 12% larger)" << look::secondary(palette);
+        QTest::newRow("failed") << ItemStatus::failure("Can't read this image") << -1LL << -1LL
+                                << "Can't read this image" << look::red(palette);
     }
 
     void statusColumn() {
         QFETCH(ItemStatus, status);
         QFETCH(qint64, output);
+        QFETCH(qint64, rejected);
         ImageItem item;
         item.originalSize = 800'000;
         item.status = status;
         if (output >= 0) item.outputSize = output;
+        if (rejected >= 0) item.rejectedOutputSize = rejected;
         const RowStatus shown = rowStatus(item, QPalette());
         QTEST(shown.text, "text");
         QTEST(shown.color, "color");

@@ -67,9 +67,12 @@ private Q_SLOTS:
         QVERIFY(pick(panel.formatPicker(), "JPEG"));
         QTest::mouseClick(panel.stripMetadataToggle(), Qt::LeftButton);
         QVERIFY(store.stripMetadata());
-        QVERIFY(!store.keepDates());
-        QTest::mouseClick(panel.keepDatesToggle(), Qt::LeftButton);
-        QVERIFY(store.keepDates());
+        // The file choices start off and each sets its own field.
+        for (QCheckBox* toggle : {panel.keepDatesToggle(), panel.onlySmallerToggle()}) {
+            QVERIFY(!toggle->isChecked());
+            QTest::mouseClick(toggle, Qt::LeftButton);
+        }
+        QVERIFY(store.keepDates() && store.onlySmaller() && !store.keepStructure());
 
         WholeNumberField* field = panel.maxWidthField();
         QCOMPARE(field->text(), QString("2048"));
@@ -106,9 +109,15 @@ private Q_SLOTS:
         };
         const QStringList choose{"shown", "Choose\u2026", "Choose an output folder"};
         QCOMPARE(shown().first(), QString("hidden"));
+        // Keeping the structure belongs to folder mode, beside the folder.
+        QCheckBox* structure = s.panel.keepStructureToggle();
+        QVERIFY(!structure->isVisible());
         QVERIFY(pick(s.panel.outputModePicker(), "Folder"));
         QCOMPARE(store.outputMode(), OutputMode::folder);
         QCOMPARE(shown(), choose);
+        QVERIFY(structure->isVisible() && !structure->isChecked());
+        QTest::mouseClick(structure, Qt::LeftButton);
+        QVERIFY(store.keepStructure());
         QTest::mouseClick(button, Qt::LeftButton);  // and cancelled: nothing changes
         QCOMPARE(s.panels.folderAsked, 1);
         QCOMPARE(shown(), choose);
