@@ -135,8 +135,9 @@ void Store::finish(const JobResult& result) {
 
 namespace {
 
-// Makes the folders from `top` (which must exist) down to `folder`.
-bool makeFoldersBelow(const std::filesystem::path& top, const std::filesystem::path& folder) {
+// Makes the folders from `top` (which must exist) down to the one `file` goes in.
+bool makeFoldersFor(const std::filesystem::path& top, const std::filesystem::path& file) {
+    const std::filesystem::path folder = file.parent_path();
     std::error_code error;
     if (!std::filesystem::is_directory(top, error)) return false;
     std::filesystem::create_directories(folder, error);
@@ -151,7 +152,7 @@ Store::ConvertFunction Store::engineConvert() {
         // Only the item's own earlier output may be replaced; anything else
         // that turned up at dst since naming stays as it is.
         const auto replacing = [](bool own) { return own ? Replace::allowed : Replace::never; };
-        if (job.foldersBelow && !makeFoldersBelow(*job.foldersBelow, job.dst.parent_path()))
+        if (job.foldersBelow && !makeFoldersFor(*job.foldersBelow, job.dst))
             return std::unexpected(ConvertError::encodeFailed);
         const auto converted =
             Converter::convert(job.src, job.dst, settings, std::move(stop), replacing(job.replacesOwnOutput));

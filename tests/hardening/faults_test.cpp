@@ -90,5 +90,40 @@ TEST_F(Faults, SourcesChangedBetweenAddingAndConverting) {
     EXPECT_EQ(before.damaged(), std::vector<fs::path>{});
 }
 
+// Keeping the structure: a file stands where a folder must be made, and a
+// path that grows past what the system takes under a deep output folder.
+// Those fail with the fixed text, nothing is half made, the rest converts.
+TEST_F(Faults, AStructureThatCantBeMadeFailsOnlyItsOwnFiles) {
+    const std::string longName(250, 'd');
+    fs::path deep = src;
+    for (int i = 0; i < 10; ++i) deep /= longName;
+    fs::path deepOut = dir.path();
+    for (int i = 0; i < 7; ++i) deepOut /= std::string(250, 'o');
+    const vips::VImage picture = noise(32, 32);
+    for (const fs::path& file : {src / "blocked/a.png", deep / "b.png", src / "fine/c.png"}) {
+        fs::create_directories(file.parent_path());
+        picture.pngsave(file.c_str());
+    }
+    ASSERT_EQ(addAndWait({src}), 3u);
+    const FolderSnapshot before(src);
+    for (const fs::path& folder : {out, deepOut}) {
+        SCOPED_TRACE(folder.native().size());
+        writeText(folder / "src/blocked", "someone's file");
+        store->setKeepStructure(true);
+        convertInto(folder);
+        tally("faults", 2);
+        EXPECT_EQ(outcomes(), (Strings{unwritable, folder == out ? "done" : unwritable, "done"}));
+        auto expected = outputs();
+        expected.push_back(folder / "src/blocked");
+        auto found = filesUnder(folder);
+        std::sort(expected.begin(), expected.end());
+        std::sort(found.begin(), found.end());
+        EXPECT_EQ(found, expected);
+        EXPECT_EQ(readFile(folder / "src/blocked"), "someone's file");
+        if (folder == deepOut) EXPECT_FALSE(fs::exists(folder / "src" / longName));
+        EXPECT_EQ(before.damaged(), std::vector<fs::path>{});
+    }
+}
+
 }  // namespace
 }  // namespace krumple::test

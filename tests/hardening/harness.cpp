@@ -82,10 +82,10 @@ ScratchMount::~ScratchMount() {
     if (why.empty()) ::umount2(at_.c_str(), MNT_DETACH);
 }
 
-void Batch::addSources(int n, int side) {
+void Batch::addSources(int n, int side, const std::string& extension) {
     fs::create_directories(src);
     const vips::VImage picture = noise(side, side);
-    for (int i = 0; i < n; ++i) picture.pngsave((src / ("p" + std::to_string(i) + ".png")).c_str());
+    for (int i = 0; i < n; ++i) picture.write_to_file((src / ("p" + std::to_string(i) + "." + extension)).c_str());
     ASSERT_EQ(addAndWait({src}), static_cast<std::size_t>(n));
 }
 

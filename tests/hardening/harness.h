@@ -67,8 +67,9 @@ protected:
     fs::path src = dir / "src";
     fs::path out = dir / "out";
 
-    // `n` noise pictures of `side` pixels in `src`, added in name order.
-    void addSources(int n, int side);
+    // `n` noise pictures of `side` pixels in `src`, added in name order, as
+    // PNG or as JPEG (which any lossless output makes larger).
+    void addSources(int n, int side, const std::string& extension = "png");
     // Without `wait`, returns as soon as the batch has started.
     void convertInto(const fs::path& folder, OutputFormat format = OutputFormat::jpeg, bool wait = true);
     Strings outcomes() const;              // per item: its failure text, or "pending", "converting" or "done"

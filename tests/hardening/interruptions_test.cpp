@@ -60,6 +60,84 @@ TEST_F(Interruptions, CancelAtRandomMomentsLeavesEveryBatchConsistent) {
     EXPECT_GT(cancelledSomething, runs / 4);
 }
 
+// Every output comes out larger and each original is copied instead: a
+// cancel finds jobs encoding or copying, and either way they finish whole.
+TEST_F(Interruptions, CancelAtRandomMomentsWhileOriginalsAreKept) {
+    SCOPED_TRACE("KRUMPLE_SEED=" + std::to_string(seed));
+    addSources(6, 160, "jpg");
+    const FolderSnapshot before(src);
+    constexpr int runs = 40;
+    int cancelledSomething = 0;
+    for (int run = 0; run < runs; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        store = std::make_shared<Store>(queue.executor());
+        ASSERT_EQ(addAndWait({src}), 6u);
+        store->setOnlySmaller(true);
+        convertInto(out / std::to_string(run), OutputFormat::png, false);
+        const auto deadline = Clock::now() + std::chrono::microseconds(std::uniform_int_distribution<int>(0, 60000)(random));
+        while (Clock::now() < deadline) queue.runOne(std::chrono::milliseconds(1));
+        store->cancelRunTask();
+        finishBatch();
+        tally("faults");
+
+        const Strings texts = outcomes();
+        for (const auto& text : texts) EXPECT_TRUE(text == "done" || text == "Cancelled" || text == "pending") << text;
+        EXPECT_EQ(store->completed() + std::ranges::count(texts, "pending"), store->total());
+        for (const auto& it : store->items()) {
+            if (it.status.kind() != ItemStatus::done) continue;
+            EXPECT_TRUE(it.rejectedOutputSize) << it.url;
+            EXPECT_EQ(readFile(it.outputURL.value()), readFile(it.url)) << it.url;
+        }
+        expectExactly(out / std::to_string(run), outputs());
+        EXPECT_EQ(before.damaged(), std::vector<fs::path>{});
+        cancelledSomething += outputs().size() < 6 ? 1 : 0;
+    }
+    EXPECT_GT(cancelledSomething, runs / 4);
+}
+
+// Each kill lands while the first original is being copied: a preloaded shim
+// slows copying and says when it has begun. The copy never appears.
+TEST_F(Interruptions, KilledDuringAKeptCopyLeavesNoPartialCopy) {
+    SCOPED_TRACE("KRUMPLE_SEED=" + std::to_string(seed));
+    addSources(2, 500, "jpg");
+    const FolderSnapshot before(src);
+    const auto chunks = static_cast<int>((fs::file_size(src / "p0.jpg") + 32767) / 32768);
+    ASSERT_GE(chunks, 4);
+    const auto cli = [&](const fs::path& folder, const fs::path& mark) {
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        return std::make_unique<ChildProcess>(
+            KRUMPLE_CLI_PATH,
+            Strings{"--only-smaller", "--format", "png", "--jobs", "1", "--out", folder.string(), src.string()},
+            dir.path().string(),
+            Strings{std::string("LD_PRELOAD=") + KRUMPLE_SLOW_COPY_PATH, "KRUMPLE_COPY_MARK=" + mark.string(),
+                    // The shim comes before the sanitizer's runtime.
+                    std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0"});
+    };
+    auto whole = cli(dir / "whole", dir / "whole.mark");
+    ASSERT_EQ(whole->wait(), 0) << whole->err;
+    ASSERT_EQ(filesUnder(dir / "whole").size(), 2u);
+    ASSERT_GE(fs::file_size(dir / "whole.mark"), static_cast<std::uintmax_t>(2 * chunks)) << "the shim was not used";
+
+    for (int k = 0; k < 6; ++k) {
+        SCOPED_TRACE("kill " + std::to_string(k));
+        const fs::path killed = dir / "killed" / std::to_string(k);
+        const fs::path mark = dir / ("killed-" + std::to_string(k) + ".mark");
+        auto child = cli(killed, mark);
+        const auto giveUp = Clock::now() + std::chrono::seconds(60);
+        while (!fs::exists(mark) && Clock::now() < giveUp) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(fs::exists(mark)) << "no copy began";
+        // Within the first half of that copy's 25 ms steps.
+        std::this_thread::sleep_for(std::chrono::milliseconds(
+            std::uniform_int_distribution<int>(0, chunks * 25 / 2)(random)));
+        child->signal(SIGKILL);
+        child->wait();
+        tally("faults");
+        EXPECT_LT(fs::file_size(mark), static_cast<std::uintmax_t>(chunks)) << "the copy had ended";
+        EXPECT_EQ(filesUnder(killed), std::vector<fs::path>{});
+        EXPECT_EQ(before.damaged(), std::vector<fs::path>{});
+    }
+}
+
 TEST_F(Interruptions, KilledCommandLineLeavesNoPartialOutput) {
     SCOPED_TRACE("KRUMPLE_SEED=" + std::to_string(seed));
     addSources(6, 700);

@@ -6,12 +6,29 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <stdexcept>
+#include <string_view>
 
 namespace krumple::test {
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                           const std::string& workingFolder) {
+                           const std::string& workingFolder, const std::vector<std::string>& environment) {
+    // Made before forking: the child of a threaded process may only exec.
+    std::vector<std::string> names;
+    for (const auto& entry : environment) names.push_back(entry.substr(0, entry.find('=') + 1));
+    std::vector<char*> envp;
+    for (char** e = environ; *e; ++e) {
+        const std::string_view entry(*e);
+        if (std::none_of(names.begin(), names.end(), [&](const std::string& n) { return entry.starts_with(n); }))
+            envp.push_back(*e);
+    }
+    for (const auto& entry : environment) envp.push_back(const_cast<char*>(entry.c_str()));
+    envp.push_back(nullptr);
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+
     int outPipe[2];
     if (::pipe2(outPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
     // Standard error goes to a file in memory, so that however much a child
@@ -24,10 +41,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
         ::dup2(errFd_, STDERR_FILENO);
         ::dup2(::open("/dev/null", O_RDONLY), STDIN_FILENO);
         if (::chdir(workingFolder.c_str()) != 0) ::_exit(127);
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
+        ::execve(program.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }
     ::close(outPipe[1]);

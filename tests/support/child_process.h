@@ -10,7 +10,9 @@ namespace krumple::test {
 // A program run in a given working folder, its standard output on a pipe.
 class ChildProcess {
 public:
-    ChildProcess(const std::string& program, const std::vector<std::string>& args, const std::string& workingFolder);
+    // `environment` ("NAME=value") is added to this process's own, replacing same-named entries.
+    ChildProcess(const std::string& program, const std::vector<std::string>& args, const std::string& workingFolder,
+                 const std::vector<std::string>& environment = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
