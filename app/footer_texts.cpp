@@ -22,12 +22,20 @@ Totals totals(const Store& store) {
                 {}};
     // Like against like: the converted files' own sources, not the whole list.
     std::int64_t doneOriginals = 0;
-    for (const ImageItem& it : done) doneOriginals += it.originalSize;
+    qlonglong kept = 0;
+    for (const ImageItem& it : done) {
+        doneOriginals += it.originalSize;
+        kept += it.rejectedOutputSize ? 1 : 0;
+    }
+    QString counts = QCoreApplication::translate("FooterBar", "%1 of %2 converted")
+                         .arg(static_cast<qlonglong>(done.size()) - kept)
+                         .arg(count);
+    if (kept > 0)
+        counts += kept == 1 ? QCoreApplication::translate("FooterBar", " \u00B7 1 original kept")
+                            : QCoreApplication::translate("FooterBar", " \u00B7 %1 originals kept").arg(kept);
     return {QCoreApplication::translate("FooterBar", "Total: %1")
                 .arg(fromUtf8(Fmt::savings(doneOriginals, store.doneOutputs()))),
-            QCoreApplication::translate("FooterBar", "%1 of %2 converted")
-                .arg(static_cast<qlonglong>(done.size()))
-                .arg(count)};
+            counts};
 }
 
 QString convertLabel(std::size_t itemCount) {

@@ -21,7 +21,7 @@ namespace krumple::app {
 namespace {
 
 constexpr int captionWidth = 70;
-constexpr int folderTextWidth = 180;
+constexpr int folderTextWidth = 130;  // the Save to row fits the narrowest panel
 
 QLabel* caption(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -124,8 +124,12 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
     saveRow->addWidget(caption(tr("Save to"), this));
     saveRow->addWidget(outputMode_);
     saveRow->addWidget(folder_);
-    saveRow->addWidget(keepStructure_);
     saveRow->addStretch(1);
+    // Under the folder choice, an empty caption keeping it in the column.
+    QHBoxLayout* structureRow = row(rows);
+    structureRow->addWidget(caption(QString(), this));
+    structureRow->addWidget(keepStructure_);
+    structureRow->addStretch(1);
     QHBoxLayout* filesRow = row(rows);
     filesRow->addWidget(caption(tr("Files"), this));
     filesRow->addWidget(onlySmaller_);
@@ -179,7 +183,7 @@ void SettingsPanel::refresh() {
     const bool folderMode = store_.outputMode() == OutputMode::folder;
     outputMode_->setCurrentIndex(folderMode ? 1 : 0);
     folder_->setVisible(folderMode);
-    keepStructure_->setVisible(folderMode);
+    keepStructure_->setEnabled(folderMode);
     if (const auto& chosen = store_.outputFolder()) {
         const QString name = displayName(chosen->filename().empty() ? chosen->parent_path() : *chosen);
         const QString shown = folder_->fontMetrics().elidedText(name.isEmpty() ? displayPath(*chosen) : name,

@@ -115,18 +115,25 @@ private Q_SLOTS:
     void batchAsTheWindowShowsIt_data() {
         QTest::addColumn<int>("vanished");  // of five sources, from the last, after being listed
         QTest::addColumn<QString>("converted");
-        QTest::newRow("some fail") << 2 << "3 of 5 converted";
-        QTest::newRow("all fail") << 5 << "";
+        QTest::addColumn<bool>("onlySmaller");  // with 8-pixel sources, whose outputs all come out larger
+        QTest::newRow("some fail") << 2 << "3 of 5 converted" << false;
+        QTest::newRow("all fail") << 5 << "" << false;
+        QTest::newRow("originals kept") << 1 << "0 of 5 converted \u00B7 4 originals kept" << true;
     }
 
     void batchAsTheWindowShowsIt() {
         QFETCH(int, vanished);
         QFETCH(QString, converted);
+        QFETCH(bool, onlySmaller);
         Shown s;
         Store& store = s.store();
         store.setProcessorCount([] { return 1; });
-        store.setLimitWidth(true);  // so that every setting can be used
-        const auto paths = s.images(5);
+        // So that every setting can be used.
+        store.setLimitWidth(true);
+        store.setOutputFolder(s.folder());
+        store.setOutputMode(OutputMode::folder);
+        store.setOnlySmaller(onlySmaller);
+        const auto paths = onlySmaller ? s.images(5, 8, 8) : s.images(5);
         QVERIFY(s.addAndWait(paths));
         for (int i = 0; i < vanished; ++i) std::filesystem::remove(paths[std::size_t(4 - i)]);
         FooterBar* footer = s.window.footer();
@@ -164,6 +171,7 @@ private Q_SLOTS:
         QVERIFY(std::all_of(spans.begin() + 1, spans.end(), [](int span) { return span == 1; }));
         QCOMPARE(firstRow, (std::vector<QString>{"Waiting", "Converting\u2026", status(0)}));
         QCOMPARE(status(4), QString("Can't read this image"));
+        QCOMPARE(status(0).startsWith("Original kept (output was "), onlySmaller);
 
         // The saving compares the converted files with their own sources, not the whole list.
         std::int64_t sources = 0;

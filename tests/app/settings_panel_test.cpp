@@ -109,13 +109,13 @@ private Q_SLOTS:
         };
         const QStringList choose{"shown", "Choose\u2026", "Choose an output folder"};
         QCOMPARE(shown().first(), QString("hidden"));
-        // Keeping the structure belongs to folder mode, beside the folder.
+        // Keeping the structure belongs to folder mode.
         QCheckBox* structure = s.panel.keepStructureToggle();
-        QVERIFY(!structure->isVisible());
+        QVERIFY(!structure->isEnabled());
         QVERIFY(pick(s.panel.outputModePicker(), "Folder"));
         QCOMPARE(store.outputMode(), OutputMode::folder);
         QCOMPARE(shown(), choose);
-        QVERIFY(structure->isVisible() && !structure->isChecked());
+        QVERIFY(structure->isEnabled() && !structure->isChecked());
         QTest::mouseClick(structure, Qt::LeftButton);
         QVERIFY(store.keepStructure());
         QTest::mouseClick(button, Qt::LeftButton);  // and cancelled: nothing changes
