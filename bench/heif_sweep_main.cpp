@@ -111,7 +111,7 @@ int checkMode(const std::vector<std::string>& args) {
     if (args.size() != 3) throw std::runtime_error("check SOURCE.ppm FILE DECODED.ppm");
     const Rgb decoded = decodeHeif(readBytes(args[1]));
     writePpm(decoded, args[2]);
-    std::cout << "3-norm (API, intensity target " << butteraugliIntensityTarget
+    std::cout << "3-norm (API, intensity target " << krumple::butteraugliIntensityTarget
               << "): " << butteraugli3Norm(readPpm(args[0]), decoded) << '\n';
     return 0;
 }

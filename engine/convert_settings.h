@@ -20,6 +20,11 @@ struct ConvertSettings {
     std::optional<std::int64_t> maxSide = std::nullopt;    // limit on the longer side in pixels
     bool keepDates = false;  // the output gets the source's modification and access times
     bool onlySmaller = false;  // an output not smaller than its source is dropped
+    // Quality chosen per image instead (lossy formats): the lowest whose
+    // Butteraugli 3-norm distance is at most this...
+    std::optional<double> targetDistance = std::nullopt;
+    // ...or the highest whose file is at most this many bytes.
+    std::optional<std::int64_t> maxBytes = std::nullopt;
 
     // The scale the limits ask of an upright picture of this size: at most 1
     // (never upscaled), the same for both sides.

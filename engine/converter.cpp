@@ -137,9 +137,34 @@ std::expected<Converted, ConvertError> convert(const std::filesystem::path& src,
         options.jpeg = source->jpegFile();
     destination->addImage(*image, props, options);
     if (settings.keepDates && known) destination->setTimes(before.st_atim, before.st_mtim);
-    if (settings.onlySmaller) destination->keepOnlyBelow(before.st_size);
-    if (!destination->finalize()) {
-        if (const auto size = destination->notSmaller()) return Converted{*size, before.st_size, false};
+    // Lossless formats have no quality to search: a size cap only checks.
+    const bool searched = (settings.targetDistance || settings.maxBytes) && !settings.format.isLossless();
+    std::optional<std::int64_t> limit;
+    if (settings.onlySmaller) limit = before.st_size;
+    if (settings.maxBytes && !searched) limit = std::min(limit.value_or(INT64_MAX), *settings.maxBytes + 1);
+    if (limit) destination->keepOnlyBelow(*limit);
+    if (searched) destination->chooseQualityFor(QualityGoal{settings.maxBytes ? std::nullopt : settings.targetDistance,
+                                                            settings.maxBytes});
+    const bool finished = destination->finalize();
+    Converted converted;
+    converted.sourceSize = known ? before.st_size : 0;
+    if (const auto& chosen = destination->chosen()) {
+        converted.quality = chosen->quality;
+        converted.distance = chosen->distance;
+        if (!chosen->met && settings.maxBytes) {
+            converted.size = static_cast<std::int64_t>(chosen->file.size());
+            converted.written = false;
+            converted.overCap = true;
+            return converted;
+        }
+    }
+    if (!finished) {
+        if (const auto size = destination->notSmaller()) {
+            converted.size = *size;
+            converted.written = false;
+            converted.overCap = settings.maxBytes && *size > *settings.maxBytes;
+            return converted;
+        }
         // Decoding happens during the write: tell a damaged source from a failing encoder.
         if (!source->decodesCleanly()) return std::unexpected(ConvertError::decodeFailed);
         return std::unexpected(ConvertError::encodeFailed);
@@ -147,7 +172,8 @@ std::expected<Converted, ConvertError> convert(const std::filesystem::path& src,
 
     std::error_code ec;
     const auto size = std::filesystem::file_size(dst, ec);
-    return Converted{ec ? 0 : static_cast<std::int64_t>(size), known ? before.st_size : 0};
+    converted.size = ec ? 0 : static_cast<std::int64_t>(size);
+    return converted;
 }
 
 std::expected<std::int64_t, ConvertError> copyOriginal(const std::filesystem::path& src,

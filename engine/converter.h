@@ -29,6 +29,13 @@ struct Converted {
     // With settings.onlySmaller, an output that came out no smaller than its
     // source is never written: `written` is false and `size` what it would have had.
     bool written = true;
+    // With settings.maxBytes, an output that can't fit even at the lowest
+    // quality is never written: `written` is false and `size` the smallest reached.
+    bool overCap = false;
+    // Set when the quality was searched for: the one chosen (0–1), and its
+    // Butteraugli distance when the search measured one.
+    std::optional<double> quality = std::nullopt;
+    std::optional<double> distance = std::nullopt;
 
     friend bool operator==(const Converted&, const Converted&) = default;
 };

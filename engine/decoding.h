@@ -22,6 +22,9 @@ std::optional<Image> decode(const ImageSource& source, std::optional<std::int64_
 // The image composited over opaque white, without alpha.
 Image flattenedOnWhite(const Image& image);
 
+// 8-bit sRGB with 3 or 4 bands, colour-managed from the image's own profile.
+vips::VImage toDisplaySRGB(vips::VImage image);
+
 // The source's properties cleaned for writing with upright pixels.
 Properties metadata(const ImageSource& source);
 

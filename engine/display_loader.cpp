@@ -5,8 +5,6 @@
 
 namespace krumple::Converter {
 
-namespace {
-// 8-bit sRGB with 3 or 4 bands, colour-managed from the image's own profile.
 vips::VImage toDisplaySRGB(vips::VImage im) {
     using vips::VImage;
     const bool managed = im.get_typeof(VIPS_META_ICC_NAME) != 0 || im.interpretation() == VIPS_INTERPRETATION_CMYK;
@@ -23,7 +21,6 @@ vips::VImage toDisplaySRGB(vips::VImage im) {
     if (im.bands() > 4) im = im.extract_band(0, VImage::option()->set("n", 4));
     return im;
 }
-}  // namespace
 
 std::optional<LoadedImage> loadForDisplay(const std::filesystem::path& file, std::int64_t maxPixel) {
     const auto source = ImageSource::open(file);

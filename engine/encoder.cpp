@@ -107,9 +107,10 @@ const Encoder& encoderFor(OutputFormat format) {
     return webpEncoder();
 }
 
-Blob encodeToMemory(const VImage& image, OutputFormat format, const EncodeOptions& options) {
+Blob encodeToMemory(const VImage& image, OutputFormat format, const EncodeOptions& options,
+                    const MetadataBlocks& metadata) {
     MemoryTarget target;
-    encoderFor(format).encode(image, {}, options, target);
+    encoderFor(format).encode(image, metadata, options, target);
     return std::move(target.out);
 }
 

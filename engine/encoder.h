@@ -15,6 +15,13 @@
 
 namespace krumple {
 
+// Metadata blocks to write, already rewritten for upright pixels; empty means none.
+struct MetadataBlocks {
+    Blob exif;  // TIFF structure, no "Exif\0\0" prefix
+    std::string xmp;
+    Blob iptc;
+};
+
 struct EncodeOptions {
     int q = 80;             // the codec's own quality scale, 1–100; lossless ignores it
     bool lossless = false;  // exact pixels
@@ -32,13 +39,6 @@ struct EncodeOptions {
 // look about as good as JPEG's at the same quality (bench/README.md, "Quality").
 // Lossless where the format is lossless at that quality.
 EncodeOptions optionsFor(OutputFormat format, double quality);
-
-// Metadata blocks to write, already rewritten for upright pixels; empty means none.
-struct MetadataBlocks {
-    Blob exif;  // TIFF structure, no "Exif\0\0" prefix
-    std::string xmp;
-    Blob iptc;
-};
 
 // Where an encoder writes. Success is decided here, by the writes
 // themselves, not by what a saver reports.
@@ -62,8 +62,9 @@ public:
 
 const Encoder& encoderFor(OutputFormat format);
 
-// The encoder's whole file in memory: for probing and calibrating.
-Blob encodeToMemory(const vips::VImage& image, OutputFormat format, const EncodeOptions& options);
+// The encoder's whole file in memory: for probing, calibrating and searching.
+Blob encodeToMemory(const vips::VImage& image, OutputFormat format, const EncodeOptions& options,
+                    const MetadataBlocks& metadata = {});
 
 // For encoders that store RGB only: a grey picture with a grey profile goes
 // through it to sRGB, since a grey profile cannot describe RGB pixels (strict

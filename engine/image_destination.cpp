@@ -153,8 +153,15 @@ bool ImageDestination::finalize() {
         MetadataBlocks blocks;
         const VImage out = prepared(*image_, properties_, options_.bitDepth, blocks);
         FileTarget target(file_->fd());
-        encoderFor(format_).encode(out, blocks, options_, target);
-        written = !target.failed();
+        if (goal_) {
+            // Several encodes of one picture: decoded once, held in memory.
+            chosen_ = chooseQuality(out.copy_memory(), blocks, format_, options_, *goal_);
+            if (chosen_->met || !goal_->bytes) target.write(chosen_->file);
+            written = !target.failed() && (chosen_->met || !goal_->bytes);
+        } else {
+            encoderFor(format_).encode(out, blocks, options_, target);
+            written = !target.failed();
+        }
     } catch (const vips::VError&) {
         vips_error_clear();
         written = false;

@@ -22,6 +22,7 @@
 #include "encoder.h"
 #include "image_library.h"
 #include "properties.h"
+#include "quality_search.h"
 
 namespace krumple {
 
@@ -102,12 +103,17 @@ public:
     void setTimes(const struct timespec& accessed, const struct timespec& modified);
     // The file appears only if it comes out smaller than `bytes`.
     void keepOnlyBelow(std::int64_t bytes) { sizeLimit_ = bytes; }
+    // The quality is searched for per image instead of taken from the options.
+    void chooseQualityFor(const QualityGoal& goal) { goal_ = goal; }
     // True when the complete file is at its path. On failure nothing of this
     // writer is left on disk.
     bool finalize();
     // After finalize(): the encoded size when it was dropped for not being
     // smaller than keepOnlyBelow() asked.
     std::optional<std::int64_t> notSmaller() const { return notSmaller_; }
+    // After finalize() with a goal: what the search chose. When a size goal
+    // was missed, nothing was written and `file` is the smallest encode.
+    const std::optional<QualityChoice>& chosen() const { return chosen_; }
 
 private:
     ImageDestination(OutputFormat format, std::unique_ptr<AtomicFile> file);
@@ -118,6 +124,8 @@ private:
     EncodeOptions options_;
     std::optional<std::int64_t> sizeLimit_;
     std::optional<std::int64_t> notSmaller_;
+    std::optional<QualityGoal> goal_;
+    std::optional<QualityChoice> chosen_;
     bool finalized_ = false;
 };
 

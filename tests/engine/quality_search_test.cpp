@@ -1,0 +1,148 @@
+// Choosing the quality per image: the distance agrees with libjxl's own
+// tool, and neither search overshoots its goal or settles above the lowest
+// quality that meets it.
+
+#include <sstream>
+
+#include "butteraugli.h"
+#include "fixtures.h"
+#include "quality_search.h"
+
+namespace krumple::test {
+namespace {
+
+using vips::VImage;
+
+// Smooth shading under fine texture, as in a photo.
+VImage photoLike(int width, int height) {
+    const VImage xy = VImage::xyz(width, height);
+    const VImage texture = VImage::gaussnoise(width, height, VImage::option()->set("sigma", 40.0)).gaussblur(1.2);
+    return VImage::bandjoin({xy[0] * (200.0 / width) + texture * 0.5, xy[1] * (200.0 / height) + texture * 0.3,
+                             texture})
+        .cast(VIPS_FORMAT_UCHAR)
+        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
+
+std::vector<std::uint8_t> rgbOf(const fs::path& file) {
+    VImage im = VImage::new_from_file(file.c_str()).colourspace(VIPS_INTERPRETATION_sRGB).cast(VIPS_FORMAT_UCHAR);
+    im = im.extract_band(0, VImage::option()->set("n", 3)).copy_memory();
+    const auto* data = static_cast<const std::uint8_t*>(vips_image_get_data(im.get_image()));
+    return {data, data + static_cast<std::size_t>(im.width()) * static_cast<std::size_t>(im.height()) * 3};
+}
+
+double distanceOf(const fs::path& reference, const fs::path& output) {
+    const VImage size = VImage::new_from_file(reference.c_str());
+    const auto distance =
+        butteraugliDistance(size.width(), size.height(), rgbOf(reference).data(), rgbOf(output).data());
+    return distance.value_or(-1);
+}
+
+TEST(Butteraugli, AgreesWithLibjxlsOwnToolWithinFivePercent) {
+    TempDir dir;
+    save(photoLike(320, 240), dir / "reference.png");
+    for (const char* q : {"Q=20", "Q=60", "Q=90"}) {
+        save(VImage::new_from_file((dir / "reference.png").c_str()), dir / "distorted.jpg", q);
+        const CommandResult tool =
+            run("butteraugli_main " + shellQuoted(dir / "reference.png") + " " + shellQuoted(dir / "distorted.jpg"));
+        ASSERT_EQ(tool.status, 0) << tool.output;
+        const auto at = tool.output.find("3-norm: ");
+        ASSERT_NE(at, std::string::npos) << tool.output;
+        const double theirs = std::stod(tool.output.substr(at + 8));
+        EXPECT_NEAR(distanceOf(dir / "reference.png", dir / "distorted.jpg"), theirs, 0.05 * theirs) << q;
+    }
+}
+
+class Search : public ::testing::TestWithParam<OutputFormat> {
+protected:
+    Search() { save(photoLike(400, 300), src); }
+    ConvertSettings settings() const { return ConvertSettings{GetParam(), 0.8, std::nullopt, false}; }
+    fs::path out(const std::string& stem) const { return outputName(dir.path(), stem, GetParam()); }
+    TempDir dir;
+    fs::path src = dir / "source.png";
+};
+
+TEST_P(Search, AutoMeetsItsDistanceAtTheLowestQualityThatDoes) {
+    for (const double target : {1.0, 2.5}) {
+        SCOPED_TRACE(target);
+        ConvertSettings automatic = settings();
+        automatic.targetDistance = target;
+        const auto chosen = Converter::convert(src, out("auto"), automatic);
+        ASSERT_TRUE(chosen && chosen->written && chosen->quality && chosen->distance);
+        const double measured = distanceOf(src, out("auto"));
+        EXPECT_LE(measured, target);
+        EXPECT_NEAR(measured, *chosen->distance, 0.01);
+        if (*chosen->quality <= 0.05) continue;
+        // One percent lower misses the target.
+        ConvertSettings lower = settings();
+        lower.quality = *chosen->quality - 0.01;
+        ASSERT_TRUE(Converter::convert(src, out("lower"), lower));
+        EXPECT_GT(distanceOf(src, out("lower")), target) << "quality " << lower.quality;
+    }
+}
+
+TEST_P(Search, AtMostNBytesIsTheHighestQualityThatFits) {
+    ConvertSettings fixed = settings();
+    const auto plain = Converter::convert(src, out("fixed"), fixed);
+    ASSERT_TRUE(plain);
+    ConvertSettings capped = settings();
+    capped.maxBytes = plain->size * 6 / 10;
+    const auto chosen = Converter::convert(src, out("capped"), capped);
+    ASSERT_TRUE(chosen && chosen->written && chosen->quality);
+    EXPECT_LE(static_cast<std::int64_t>(fs::file_size(out("capped"))), *capped.maxBytes);
+    // One percent higher would not fit.
+    fixed.quality = *chosen->quality + 0.01;
+    ASSERT_TRUE(Converter::convert(src, out("higher"), fixed));
+    EXPECT_GT(static_cast<std::int64_t>(fs::file_size(out("higher"))), *capped.maxBytes);
+
+    // Too small a cap: nothing written, and the smallest size reached is told.
+    capped.maxBytes = 64;
+    const auto missed = Converter::convert(src, out("missed"), capped);
+    ASSERT_TRUE(missed);
+    EXPECT_TRUE(!missed->written && missed->overCap);
+    EXPECT_GT(missed->size, 64);
+    EXPECT_FALSE(fs::exists(out("missed")));
+}
+
+std::vector<OutputFormat> lossyFormats() {
+    std::vector<OutputFormat> formats;
+    for (const OutputFormat f : OutputFormat::available())
+        if (!f.isLossless()) formats.push_back(f);
+    return formats;
+}
+
+INSTANTIATE_TEST_SUITE_P(LossyFormats, Search, ::testing::ValuesIn(lossyFormats()),
+                         [](const auto& format) { return std::string(format.param.rawValue()); });
+
+TEST(Search, PngHasNoQualityToSearchASizeCapOnlyChecks) {
+    TempDir dir;
+    save(photoLike(200, 150), dir / "source.jpg");
+    ConvertSettings settings{OutputFormat::png, 0.8, std::nullopt, false};
+    settings.targetDistance = 1.0;
+    const auto automatic = Converter::convert(dir / "source.jpg", dir / "auto.png", settings);
+    ASSERT_TRUE(automatic && automatic->written);
+    EXPECT_FALSE(automatic->quality);
+    settings.targetDistance.reset();
+    settings.maxBytes = automatic->size - 1;
+    const auto capped = Converter::convert(dir / "source.jpg", dir / "capped.png", settings);
+    ASSERT_TRUE(capped);
+    EXPECT_TRUE(!capped->written && capped->overCap && capped->size == automatic->size);
+    EXPECT_FALSE(fs::exists(dir / "capped.png"));
+}
+
+// Large pictures are measured on tiles: inside the picture, on the codecs'
+// 64-pixel grid, at most sixteen, whatever the shape.
+TEST(Search, ProbeTilesLieOnTheGridInsideThePicture) {
+    struct Shape { int width, height; std::size_t tiles; };
+    for (const Shape s : {Shape{1600, 1200, 0}, Shape{4000, 3000, 16}, Shape{12001, 600, 16}, Shape{300, 9000, 16},
+                          Shape{20000, 257, 16}, Shape{255, 20000, 0}}) {
+        const TileGrid grid = probeTiles(s.width, s.height);
+        EXPECT_EQ(grid.origins.size(), s.tiles) << s.width << "x" << s.height;
+        for (const auto& [x, y] : grid.origins) {
+            EXPECT_TRUE(x % 64 == 0 && y % 64 == 0 && x >= 0 && y >= 0) << x << "," << y;
+            EXPECT_TRUE(x + grid.side <= s.width && y + grid.side <= s.height) << x << "," << y;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace krumple::test
