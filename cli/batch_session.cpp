@@ -95,6 +95,9 @@ int runBatchSession(const CliOptions& options) {
     auto store = std::make_shared<Store>(queue.executor());
     if (options.format) store->setFormat(*options.format);
     store->setQuality(options.quality);
+    store->setQualityMode(options.qualityMode);
+    if (options.target) store->setTargetDistance(*options.target);
+    if (options.maxBytes) store->setMaxFileSize(*options.maxBytes);
     if (options.maxSize) {
         store->setLimitWidth(true);
         store->setMaxWidth(*options.maxSize);

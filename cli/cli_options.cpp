@@ -16,6 +16,21 @@ std::optional<std::int64_t> wholeNumber(const std::string& text) {
     return value;
 }
 
+// "250000", "250k", "1.5M": decimal units, as file sizes are shown.
+std::optional<std::int64_t> byteCount(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    double unit = 1;
+    std::string digits = text;
+    if (digits.back() == 'k') unit = 1e3;
+    if (digits.back() == 'M') unit = 1e6;
+    if (unit > 1) digits.pop_back();
+    if (digits.empty() || digits.find_first_not_of("0123456789.") != std::string::npos) return std::nullopt;
+    char* end = nullptr;
+    const double value = std::strtod(digits.c_str(), &end) * unit;
+    if (end != digits.c_str() + digits.size() || !(value < 1e15)) return std::nullopt;
+    return static_cast<std::int64_t>(std::llround(value));
+}
+
 std::optional<double> decimal(const std::string& text) {
     if (text.empty()) return std::nullopt;
     char* end = nullptr;
@@ -40,7 +55,12 @@ std::string usageText() {
            "Convert images, and the images in folders (searched recursively), to a smaller format.\n"
            "\n"
            "  --format FORMAT   heic, jpeg, png, avif, jxl or webp (default: the first this system encodes)\n"
-           "  --quality Q       quality from 0.05 to 1.0 (default 0.8); 1.0 is lossless in jxl and webp\n"
+           "  --quality Q       quality from 0.05 to 1.0 (default 0.8); 1.0 is lossless in jxl and webp;\n"
+           "                    auto: the lowest quality per image that looks the same (see --target)\n"
+           "  --target D        with auto, the largest Butteraugli distance allowed (default 1.6;\n"
+           "                    1.0 is visually lossless, 3.0 good)\n"
+           "  --max-bytes N     the highest quality per image whose file is at most N bytes\n"
+           "                    (k and M suffixes: 1000 and 1000000)\n"
            "  --max-width N     largest output width in pixels (at least 16)\n"
            "  --max-height N    largest output height in pixels (at least 16)\n"
            "  --max-side N      largest output width and height in pixels (at least 16)\n"
@@ -110,7 +130,8 @@ std::expected<CliOptions, std::string> parseArguments(const std::vector<std::str
         } else if (name == "--version") {
             error = flag(options.version);
         } else if (name == "--format" || name == "--quality" || name == "--max-width" || name == "--max-height" ||
-                   name == "--max-side" || name == "--out" || name == "--jobs") {
+                   name == "--max-side" || name == "--out" || name == "--jobs" || name == "--target" ||
+                   name == "--max-bytes") {
             const auto given = value();
             if (!given) return std::unexpected(given.error());
             const std::string& v = *given;
@@ -121,6 +142,17 @@ std::expected<CliOptions, std::string> parseArguments(const std::vector<std::str
                     return std::unexpected("this system can't write " + v + " (it can write: " +
                                            formatNames(encodable) + ")");
                 options.format = *format;
+            } else if (name == "--quality" && v == "auto") {
+                options.qualityMode = QualityMode::automatic;
+            } else if (name == "--target") {
+                const auto d = decimal(v);
+                if (!d || *d < 0.1 || *d > 20) return std::unexpected("--target must be a distance from 0.1 to 20, not \"" + v + "\"");
+                options.target = *d;
+                options.qualityMode = QualityMode::automatic;
+            } else if (name == "--max-bytes") {
+                const auto n = byteCount(v);
+                if (!n || *n < 1) return std::unexpected("--max-bytes must be a number of bytes (k and M allowed), not \"" + v + "\"");
+                options.maxBytes = *n;
             } else if (name == "--quality") {
                 const auto q = decimal(v);
                 if (!q || *q < 0.05 || *q > 1.0) return std::unexpected("--quality must be from 0.05 to 1.0, not \"" + v + "\"");
@@ -151,6 +183,9 @@ std::expected<CliOptions, std::string> parseArguments(const std::vector<std::str
     if (options.paths.empty() && !options.help && !options.version && !options.listFormats)
         return std::unexpected("no files or folders given");
     if (options.keepStructure && !options.outputFolder) return std::unexpected("--keep-structure needs --out");
+    if (options.maxBytes && options.qualityMode == QualityMode::automatic)
+        return std::unexpected("choose one of --quality auto and --max-bytes");
+    if (options.maxBytes) options.qualityMode = QualityMode::fileSize;
     return options;
 }
 

@@ -15,6 +15,9 @@ namespace krumple::cli {
 struct CliOptions {
     std::optional<OutputFormat> format;  // absent: the store's default
     double quality = 0.8;
+    QualityMode qualityMode = QualityMode::fixed;  // automatic: --quality auto or --target
+    std::optional<double> target;                  // the distance for automatic quality
+    std::optional<std::int64_t> maxBytes;          // the cap for the file size mode
     std::optional<std::int64_t> maxSize;  // pixels, on `limitedSide`
     LimitedSide limitedSide = LimitedSide::width;
     bool stripMetadata = false;

@@ -3,6 +3,7 @@
 #include <glib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "fmt.h"
@@ -44,12 +45,32 @@ std::string jsonString(std::string_view bytes) {
     return out;
 }
 
+namespace {
+// A number in JSON and in text: up to three decimals, no trailing zeros.
+std::string shortNumber(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", v);
+    std::string out = text;
+    while (out.back() == '0') out.pop_back();
+    if (out.back() == '.') out.pop_back();
+    return out;
+}
+
+// " · quality 62%, distance 1.41": what a search chose; empty otherwise.
+std::string searched(const ImageItem& item) {
+    if (!item.chosenQuality) return {};
+    std::string text = " \u00B7 quality " + std::to_string(std::lround(*item.chosenQuality * 100)) + "%";
+    if (item.distance) text += ", distance " + shortNumber(*item.distance);
+    return text;
+}
+}  // namespace
+
 std::string resultLine(const ImageItem& item) {
     const std::string name = item.url.native();
     if (item.status.kind() == ItemStatus::done && item.rejectedOutputSize)
         return name + ": " + Fmt::keptOriginal(item.originalSize, *item.rejectedOutputSize);
     if (item.status.kind() == ItemStatus::done)
-        return name + ": " + Fmt::savings(item.originalSize, item.outputSize.value_or(0));
+        return name + ": " + Fmt::savings(item.originalSize, item.outputSize.value_or(0)) + searched(item);
     if (item.status.kind() == ItemStatus::failed) return failureLine(name, item.status.message());
     return name + ": not converted";
 }
@@ -76,6 +97,8 @@ std::string resultJson(const ImageItem& item) {
            ",\"status\":" + (item.rejectedOutputSize ? "\"kept\"" : "\"done\"") +
            ",\"originalSize\":" + std::to_string(item.originalSize) +
            ",\"outputSize\":" + std::to_string(out) + kept +
+           (item.chosenQuality ? ",\"quality\":" + shortNumber(*item.chosenQuality) : std::string()) +
+           (item.distance ? ",\"distance\":" + shortNumber(*item.distance) : std::string()) +
            ",\"percent\":" + jsonString(Fmt::percent(item.originalSize, out)) +
            ",\"savings\":" + jsonString(Fmt::savings(item.originalSize, out)) + "}";
 }

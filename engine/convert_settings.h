@@ -7,6 +7,16 @@
 
 namespace krumple {
 
+// How the quality is set: as given, or searched per image for a perceptual
+// distance or a file size.
+enum class QualityMode { fixed, automatic, fileSize };
+
+// The default largest distance for automatic quality (Butteraugli 3-norm),
+// and the range the window offers, from "good" to "visually lossless".
+inline constexpr double defaultTargetDistance = 1.6;
+inline constexpr double loosestTargetDistance = 3.0;
+inline constexpr double strictestTargetDistance = 1.0;
+
 // The side of the upright picture a size limit holds to.
 enum class LimitedSide { width, height, longer };
 

@@ -22,6 +22,10 @@ std::string keptOriginal(std::int64_t original, std::int64_t output) {
     return "Original kept (output was " + change.substr(1) + " larger)";
 }
 
+std::string overCap(std::int64_t cap, std::int64_t smallest) {
+    return "Doesn't fit in " + byteCount(cap) + " (smallest " + byteCount(smallest) + ")";
+}
+
 std::string byteCount(std::int64_t bytes) {
     // g_format_size takes an unsigned count; negative sizes never come from a file.
     gchar* text = g_format_size(static_cast<guint64>(bytes < 0 ? 0 : bytes));

@@ -12,6 +12,8 @@ std::string savings(std::int64_t from, std::int64_t to);
 // "Original kept (output was 12% larger)": the row of an output that came out
 // no smaller than its original and was dropped.
 std::string keptOriginal(std::int64_t original, std::int64_t output);
+// "Doesn't fit in 50 kB (smallest 61.2 kB)": a size cap no quality could meet.
+std::string overCap(std::int64_t cap, std::int64_t smallest);
 // One byte count as the desktop's file managers show it.
 std::string byteCount(std::int64_t bytes);
 

@@ -1,6 +1,7 @@
 #include "quality_search.h"
 
 #include <algorithm>
+#include <map>
 #include <cmath>
 #include <cstring>
 
@@ -13,8 +14,8 @@ using vips::VImage;
 
 constexpr int tileSide = 256;
 constexpr int tileAlign = 64;  // a multiple of every codec's block size, so tiles start on the grid
-constexpr int tilesWanted = 16;
-constexpr std::int64_t measuredWhole = 2'000'000;  // pixels
+constexpr int tilesWanted = 8;
+constexpr std::int64_t measuredWhole = 600'000;  // pixels: Butteraugli's time and memory grow with them
 constexpr int lowestPercent = 5;
 constexpr int highestPercent = 99;  // 100 is lossless in some formats: never searched
 
@@ -54,19 +55,52 @@ Probe probeOf(const VImage& image) {
     if (grid.origins.empty()) return {image, rgbBytes(image), true};
     std::vector<VImage> tiles;
     for (const auto& [x, y] : grid.origins) tiles.push_back(image.crop(x, y, grid.side, grid.side));
-    const int across = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(tiles.size()))));
-    const VImage mosaic = VImage::arrayjoin(tiles, VImage::option()->set("across", across)).copy_memory();
+    // As they lie in the picture: no empty cell to flatter the distance.
+    const VImage mosaic = VImage::arrayjoin(tiles, VImage::option()->set("across", grid.columns)).copy_memory();
     return {mosaic, rgbBytes(mosaic), false};
 }
 
 }  // namespace
 
+int lowestMeeting(int lowest, int highest, double target, const std::function<double(int)>& measure) {
+    // Known: `fail` misses (or is below the range), `pass` meets (or is above it).
+    int fail = lowest - 1, pass = highest + 1;
+    std::optional<double> failAt, passAt;
+    int sameSide = 0;
+    bool lastPassed = false;
+    while (pass - fail > 1) {
+        int next = (fail + pass) / 2;
+        // The distance falls about geometrically as the quality rises: aim
+        // between two measured ends on that line, unless one end keeps moving.
+        if (failAt && passAt && sameSide < 2) {
+            const double t = (std::log(*failAt) - std::log(target)) / (std::log(*failAt) - std::log(*passAt));
+            next = fail + static_cast<int>(std::lround(t * (pass - fail)));
+        }
+        next = std::clamp(next, fail + 1, pass - 1);
+        const double distance = measure(next);
+        const bool passed = distance <= target;
+        sameSide = passed == lastPassed ? sameSide + 1 : 1;
+        lastPassed = passed;
+        if (passed) {
+            pass = next;
+            passAt = std::max(distance, 1e-6);
+        } else {
+            fail = next;
+            failAt = distance;
+        }
+    }
+    // Nothing met the target: the highest quality, measured.
+    return pass > highest ? highest : pass;
+}
+
 TileGrid probeTiles(int width, int height) {
     if (static_cast<std::int64_t>(width) * height <= measuredWhole || width < tileSide || height < tileSide) return {};
-    int rows = std::min(4, height / tileSide);
+    // Rows and columns in about the picture's proportions.
+    const int down = static_cast<int>(std::lround(std::sqrt(tilesWanted * static_cast<double>(height) / width)));
+    int rows = std::clamp(down, 1, std::min(tilesWanted, height / tileSide));
     int cols = std::min(tilesWanted / rows, width / tileSide);
     rows = std::min(tilesWanted / cols, height / tileSide);
-    TileGrid grid{tileSide, {}};
+    TileGrid grid{tileSide, cols, {}};
     for (const int y : spread(height, rows))
         for (const int x : spread(width, cols)) grid.origins.emplace_back(x, y);
     return grid;
@@ -103,26 +137,20 @@ QualityChoice chooseQuality(const VImage& image, const MetadataBlocks& metadata,
     // The lowest quality whose distance is within the goal; the highest when none is.
     const double target = goal.distance.value_or(1.0);
     const Probe probe = probeOf(image);
-    std::optional<QualityChoice> best;
-    std::optional<QualityChoice> highest;
-    for (int lo = lowestPercent, hi = highestPercent; lo <= hi;) {
-        const int mid = (lo + hi) / 2;
-        Blob file = encodeAt(mid, probe.image, probe.whole ? metadata : MetadataBlocks{});
+    std::map<int, QualityChoice> tried;
+    const auto measure = [&](int percent) {
+        Blob file = encodeAt(percent, probe.image, probe.whole ? metadata : MetadataBlocks{});
         const std::vector<std::uint8_t> decoded = rgbBytes(VImage::new_from_buffer(file.data(), file.size(), ""));
         const auto distance = butteraugliDistance(probe.image.width(), probe.image.height(), probe.reference.data(),
                                                   decoded.data());
         if (!distance) throw vips::VError("butteraugli failed");
-        QualityChoice choice{probe.whole ? std::move(file) : Blob{}, mid / 100.0, distance, *distance <= target};
-        if (choice.met) {
-            best = std::move(choice);
-            hi = mid - 1;
-        } else {
-            if (mid == highestPercent) highest = std::move(choice);
-            lo = mid + 1;
-        }
-    }
-    QualityChoice chosen = best ? std::move(*best) : std::move(highest).value();
-    if (!probe.whole) chosen.file = encodeAt(static_cast<int>(std::lround(chosen.quality * 100)), image, metadata);
+        tried[percent] = QualityChoice{probe.whole ? std::move(file) : Blob{}, percent / 100.0, distance,
+                                       *distance <= target};
+        return *distance;
+    };
+    const int boundary = lowestMeeting(lowestPercent, highestPercent, target, measure);
+    QualityChoice chosen = std::move(tried.at(boundary));
+    if (!probe.whole) chosen.file = encodeAt(boundary, image, metadata);
     return chosen;
 }
 

@@ -4,6 +4,7 @@
 // encodes held in memory, for a perceptual distance or a file size.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -35,11 +36,17 @@ struct QualityChoice {
 QualityChoice chooseQuality(const vips::VImage& image, const MetadataBlocks& metadata, OutputFormat format,
                             const EncodeOptions& base, const QualityGoal& goal);
 
+// The lowest whole number in [lowest, highest] whose measure is at most
+// `target`, for a measure that falls as the number rises; `highest` when
+// none is. Every number returned has been measured.
+int lowestMeeting(int lowest, int highest, double target, const std::function<double(int)>& measure);
+
 // The tiles the distance is measured on, for a picture of this size: their
 // left and top edges, each tile `side` pixels square. Empty when the picture
 // is small enough to be measured whole.
 struct TileGrid {
     int side = 0;
+    int columns = 0;                           // origins run row by row
     std::vector<std::pair<int, int>> origins;
 };
 TileGrid probeTiles(int width, int height);

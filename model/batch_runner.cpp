@@ -8,6 +8,7 @@
 
 #include "batch_task.h"
 #include "converter.h"
+#include "fmt.h"
 #include "image_library.h"
 #include "main_hop.h"
 #include "memory_budget.h"
@@ -31,6 +32,8 @@ ConvertSettings Store::settingsSnapshot() const {
     settings.stripMetadata = stripMetadata_;
     settings.keepDates = keepDates_;
     settings.onlySmaller = onlySmaller_;
+    if (qualityMode_ == QualityMode::automatic) settings.targetDistance = targetDistance_;
+    if (qualityMode_ == QualityMode::fileSize) settings.maxBytes = std::max<std::int64_t>(maxFileSize_, 1);
     return settings;
 }
 
@@ -59,6 +62,8 @@ void Store::startConversion() {
         it.outputURL = *dst;
         it.outputSize.reset();
         it.rejectedOutputSize.reset();
+        it.chosenQuality.reset();
+        it.distance.reset();
         jobs.push_back(std::move(job));
         ids.push_back(it.id);
         rows.push_back(i);
@@ -124,6 +129,8 @@ void Store::finish(const JobResult& result) {
             it.status = ItemStatus::done;
             it.outputSize = result.output->size;
             it.rejectedOutputSize = result.output->rejectedSize;
+            it.chosenQuality = result.output->quality;
+            it.distance = result.output->distance;
             if (result.output->at) it.outputURL = *result.output->at;
         } else {
             it.status = ItemStatus::failure(result.error.value_or("Failed"));
@@ -148,20 +155,23 @@ bool makeFoldersFor(const std::filesystem::path& top, const std::filesystem::pat
 
 Store::ConvertFunction Store::engineConvert() {
     return [](const Job& job, const ConvertSettings& settings,
-              std::stop_token stop) -> std::expected<JobOutput, ConvertError> {
+              std::stop_token stop) -> std::expected<JobOutput, std::string> {
+        const auto failure = [](ConvertError e) { return std::unexpected(std::string(description(e))); };
         // Only the item's own earlier output may be replaced; anything else
         // that turned up at dst since naming stays as it is.
         const auto replacing = [](bool own) { return own ? Replace::allowed : Replace::never; };
         if (job.foldersBelow && !makeFoldersFor(*job.foldersBelow, job.dst))
-            return std::unexpected(ConvertError::encodeFailed);
+            return failure(ConvertError::encodeFailed);
         const auto converted =
             Converter::convert(job.src, job.dst, settings, std::move(stop), replacing(job.replacesOwnOutput));
-        if (!converted) return std::unexpected(converted.error());
-        if (converted->written) return JobOutput{converted->size};
+        if (!converted) return failure(converted.error());
+        if (converted->overCap) return std::unexpected(Fmt::overCap(*settings.maxBytes, converted->size));
+        if (converted->written) return JobOutput{converted->size, std::nullopt, std::nullopt, converted->quality,
+                                                 converted->distance};
         if (!job.keptCopy) return JobOutput{converted->sourceSize, converted->size, job.src};
         const auto copied = Converter::copyOriginal(job.src, *job.keptCopy, settings.keepDates,
                                                     replacing(job.keptCopyReplacesOwnOutput));
-        if (!copied) return std::unexpected(copied.error());
+        if (!copied) return failure(copied.error());
         return JobOutput{*copied, converted->size, *job.keptCopy};
     };
 }
@@ -209,7 +219,7 @@ void Store::runBatch(std::vector<Job> jobs, ConvertSettings settings, std::funct
                 if (written) {
                     result.output = std::move(*written);
                 } else {
-                    result.error = std::string(description(written.error()));
+                    result.error = std::move(written.error());
                 }
             } catch (...) {
                 // Neither size nor message: recorded as "Failed".

@@ -43,6 +43,10 @@ struct ImageItem {
     // was kept instead (outputURL then is the kept copy, or the source itself):
     // the bytes the output would have had. Gone when queued again.
     std::optional<std::int64_t> rejectedOutputSize = std::nullopt;
+    // Set when the quality was searched for: the one chosen (0–1), and the
+    // Butteraugli distance measured. Gone when queued again.
+    std::optional<double> chosenQuality = std::nullopt;
+    std::optional<double> distance = std::nullopt;
     // The dropped folder it was found in, as added; none when added on its own.
     std::optional<std::filesystem::path> cameThrough = std::nullopt;
     int revision = 0;                   // +1 per recorded result: tells viewers the output was rewritten

@@ -37,6 +37,10 @@ struct JobOutput {
     std::optional<std::int64_t> rejectedSize = std::nullopt;
     // Where the result is when it isn't the job's dst: the kept copy, or the source.
     std::optional<std::filesystem::path> at = std::nullopt;
+    // Set when the quality was searched for: the one chosen (0–1), and the
+    // Butteraugli distance the search measured.
+    std::optional<double> quality = std::nullopt;
+    std::optional<double> distance = std::nullopt;
 
     friend bool operator==(const JobOutput&, const JobOutput&) = default;
 };

@@ -77,6 +77,15 @@ void Store::setFormat(OutputFormat format) {
 void Store::setQuality(double quality) {
     if (assign(quality_, quality)) notifyField(StoreField::quality);
 }
+void Store::setQualityMode(QualityMode mode) {
+    if (assign(qualityMode_, mode)) notifyField(StoreField::qualityMode);
+}
+void Store::setTargetDistance(double distance) {
+    if (assign(targetDistance_, distance)) notifyField(StoreField::targetDistance);
+}
+void Store::setMaxFileSize(std::int64_t bytes) {
+    if (assign(maxFileSize_, bytes)) notifyField(StoreField::maxFileSize);
+}
 void Store::setLimitWidth(bool on) {
     if (assign(limitWidth_, on)) notifyField(StoreField::limitWidth);
 }

@@ -56,8 +56,9 @@ struct MemoryPlan {
 class Store : public std::enable_shared_from_this<Store> {
 public:
     using Path = std::filesystem::path;
-    // Converts one job; the default calls the engine's converter.
-    using ConvertFunction = std::function<std::expected<JobOutput, ConvertError>(
+    // Converts one job; the default calls the engine's converter. A failure
+    // is the text the user sees.
+    using ConvertFunction = std::function<std::expected<JobOutput, std::string>(
         const Job&, const ConvertSettings&, std::stop_token)>;
 
     explicit Store(Executor toMain);
@@ -83,6 +84,9 @@ public:
     std::optional<ItemId> selection() const { return selection_; }
     OutputFormat format() const { return format_; }    // first encodable format, else jpeg
     double quality() const { return quality_; }        // 0.8
+    QualityMode qualityMode() const { return qualityMode_; }  // fixed
+    double targetDistance() const { return targetDistance_; }  // defaultTargetDistance: automatic quality's goal
+    std::int64_t maxFileSize() const { return maxFileSize_; }  // 500 kB: the file size mode's cap, in bytes
     bool limitWidth() const { return limitWidth_; }    // false
     std::int64_t maxWidth() const { return maxWidth_; }  // 2048: the limit in pixels
     LimitedSide limitedSide() const { return limitedSide_; }  // width: the side maxWidth holds to
@@ -100,6 +104,9 @@ public:
     void setSelection(std::optional<ItemId> id);
     void setFormat(OutputFormat format);
     void setQuality(double quality);
+    void setQualityMode(QualityMode mode);
+    void setTargetDistance(double distance);
+    void setMaxFileSize(std::int64_t bytes);
     void setLimitWidth(bool on);
     void setMaxWidth(std::int64_t pixels);
     void setLimitedSide(LimitedSide side);
@@ -207,6 +214,9 @@ private:
     std::optional<ItemId> selection_;
     OutputFormat format_;
     double quality_ = 0.8;
+    QualityMode qualityMode_ = QualityMode::fixed;
+    double targetDistance_ = defaultTargetDistance;
+    std::int64_t maxFileSize_ = 500'000;
     bool limitWidth_ = false;
     std::int64_t maxWidth_ = 2048;
     LimitedSide limitedSide_ = LimitedSide::width;

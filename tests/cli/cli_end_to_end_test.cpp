@@ -110,6 +110,20 @@ TEST_F(CliTest, KeepStructureRecreatesTheFoldersGiven) {
     EXPECT_EQ(namesIn(dir / "out/lib/2024"), (Names{"img.jpg"}));
 }
 
+// The quality chosen per image: JSON tells it with the distance measured; a
+// cap no quality meets fails that file, names the smallest size and writes nothing.
+TEST_F(CliTest, AutoQualityAndASizeCapChoosePerImage) {
+    makePng(dir / "p/a.png", 200, 150);
+    auto r = run({"--quality", "auto", "--json", "--format", "webp", "p"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* field : {"\"status\":\"done\"", "\"quality\":0.", "\"distance\":"})
+        EXPECT_NE(r.out.find(field), std::string::npos) << r.out;
+    r = run({"--max-bytes", "100", "--format", "jpeg", "p"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("p/a.png: Doesn't fit in 100 bytes (smallest "), std::string::npos) << r.out;
+    EXPECT_EQ(namesIn(dir / "p"), (Names{"a.png", "a.webp"}));
+}
+
 TEST_F(CliTest, ExitStatusesAndWhatTheySay) {
     makePng(dir / "p/a.png");
     // Drawn by ImageMagick, it would come out as the picture it names.

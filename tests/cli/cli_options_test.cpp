@@ -19,6 +19,21 @@ TEST(CliOptionsTest, EveryOptionInBothSpellings) {
     EXPECT_FALSE(parsed->keepDates);
     EXPECT_EQ(parsed->outputFolder, std::filesystem::path("/tmp/o"));
     EXPECT_EQ(parsed->paths, (std::vector<std::filesystem::path>{"a.jpg", "--odd.jpg"}));
+    // Automatic quality, with or without an explicit target; a size cap with its units.
+    const std::vector<std::tuple<std::vector<std::string>, QualityMode, std::optional<double>, std::optional<std::int64_t>>>
+        modes{{{"--quality", "auto"}, QualityMode::automatic, std::nullopt, std::nullopt},
+              {{"--target=1.2"}, QualityMode::automatic, 1.2, std::nullopt},
+              {{"--max-bytes", "250k"}, QualityMode::fileSize, std::nullopt, 250'000},
+              {{"--max-bytes=1.5M"}, QualityMode::fileSize, std::nullopt, 1'500'000},
+              {{"--max-bytes", "900"}, QualityMode::fileSize, std::nullopt, 900}};
+    for (const auto& [args, mode, target, bytes] : modes) {
+        std::vector<std::string> all = args;
+        all.push_back("a.jpg");
+        const auto chosen = parseArguments(all, {OutputFormat::webp});
+        ASSERT_TRUE(chosen) << chosen.error();
+        EXPECT_EQ(std::tuple(chosen->qualityMode, chosen->target, chosen->maxBytes), std::tuple(mode, target, bytes))
+            << args.front();
+    }
     const auto side = parseArguments({"--max-side", "500", "a.jpg"}, {OutputFormat::webp});
     ASSERT_TRUE(side) << side.error();
     EXPECT_EQ(std::pair(side->maxSize, side->limitedSide), std::pair(std::optional<std::int64_t>(500), LimitedSide::longer));
@@ -41,6 +56,10 @@ TEST(CliOptionsTest, UsageErrorsSayWhatIsWrong) {
         {{"--strip=yes", "a"}, "takes no value"},
         {{"a", "--out"}, "needs a value"},
         {{"--keep-structure", "a"}, "--keep-structure needs --out"},
+        {{"--quality", "auto", "--max-bytes", "1M", "a"}, "choose one of --quality auto and --max-bytes"},
+        {{"--target", "0", "a"}, "--target"},
+        {{"--max-bytes", "12kB", "a"}, "--max-bytes"},
+        {{"--max-bytes", "-5", "a"}, "--max-bytes"},
         {{"--only-smaller=1", "a"}, "takes no value"},
     };
     for (const auto& [args, mentions] : cases) {

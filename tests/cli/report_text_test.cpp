@@ -45,6 +45,12 @@ TEST(ReportTextTest, OneLinePerResult) {
     EXPECT_EQ(resultLine(keptOf("k.png", 1000, 1125)), "k.png: Original kept (output was 13% larger)");
     EXPECT_EQ(resultLine(keptOf("k.png", 1000, 1004)), "k.png: Original kept (output was no smaller)");
     EXPECT_EQ(resultLine(keptOf("k.png", 1000, 1000)), "k.png: Original kept (output was no smaller)");
+    ImageItem searched = itemOf("s.jpg", 3000, ItemStatus::done, 1000);
+    searched.chosenQuality = 0.62;
+    searched.distance = 1.4137;
+    EXPECT_EQ(resultLine(searched), "s.jpg: " + Fmt::savings(3000, 1000) + " \u00B7 quality 62%, distance 1.414");
+    const std::string json = resultJson(searched);
+    EXPECT_NE(json.find(",\"quality\":0.62,\"distance\":1.414,"), std::string::npos) << json;
     EXPECT_EQ(resultLine(itemOf("p/b.jpg", 3000, ItemStatus::failure("Couldn't decode the image"))),
               "p/b.jpg: Couldn't decode the image");
 }

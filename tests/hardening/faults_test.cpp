@@ -120,7 +120,9 @@ TEST_F(Faults, AStructureThatCantBeMadeFailsOnlyItsOwnFiles) {
         std::sort(found.begin(), found.end());
         EXPECT_EQ(found, expected);
         EXPECT_EQ(readFile(folder / "src/blocked"), "someone's file");
-        if (folder == deepOut) EXPECT_FALSE(fs::exists(folder / "src" / longName));
+        if (folder == deepOut) {
+            EXPECT_FALSE(fs::exists(folder / "src" / longName));
+        }
         EXPECT_EQ(before.damaged(), std::vector<fs::path>{});
     }
 }

@@ -47,14 +47,14 @@ protected:
     }
 
     // Like the engine: cancellation is looked at once, before any work.
-    std::expected<JobOutput, ConvertError> convert(const Job& job, std::stop_token token) {
-        if (token.stop_requested()) return std::unexpected(ConvertError::cancelled);
+    std::expected<JobOutput, std::string> convert(const Job& job, std::stop_token token) {
+        if (token.stop_requested()) return std::unexpected(std::string(description(ConvertError::cancelled)));
         const std::size_t i = index.at(job.id);
         std::unique_lock lock(mutex);
         began.insert(i);
         changed.notify_all();
         changed.wait(lock, [&] { return open.contains(i); });
-        if (i == failing) return std::unexpected(ConvertError::decodeFailed);
+        if (i == failing) return std::unexpected(std::string(description(ConvertError::decodeFailed)));
         if (i == throwing) throw std::runtime_error("boom");
         return JobOutput{static_cast<std::int64_t>(100 + i)};
     }

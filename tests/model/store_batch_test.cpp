@@ -163,7 +163,7 @@ TEST_P(OnlySmaller, AnOutputNoSmallerNeverAppearsAndTheOriginalCounts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(OutputModes, OnlySmaller, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "IntoAFolder" : "NextToTheOriginals"; });
+                         [](const auto& mode) { return mode.param ? "IntoAFolder" : "NextToTheOriginals"; });
 
 // Same-named files in several folders, dropped in two goes (one folder twice)
 // and one file on its own; converted twice, the second batch rewriting the first.
