@@ -1,5 +1,7 @@
 #include "row_status.h"
 
+#include <cmath>
+
 #include <QCoreApplication>
 
 #include "fmt.h"
@@ -30,6 +32,16 @@ RowStatus rowStatus(const ImageItem& item, const QPalette& palette) {
     return {};
 }
 
-QString sizeCaption(const ImageItem& item) { return QString::fromStdString(Fmt::byteCount(item.originalSize)); }
+QString sizeCaption(const ImageItem& item) {
+    QString caption = QString::fromStdString(Fmt::byteCount(item.originalSize));
+    // What a search chose, while its output is the one shown.
+    if (item.status.kind() == ItemStatus::done && item.chosenQuality) {
+        caption += QCoreApplication::translate("FileRow", " \u00B7 quality %1%")
+                       .arg(static_cast<qlonglong>(std::llround(*item.chosenQuality * 100)));
+        if (item.distance)
+            caption += QCoreApplication::translate("FileRow", " \u00B7 distance %1").arg(*item.distance, 0, 'f', 1);
+    }
+    return caption;
+}
 
 }  // namespace krumple::app

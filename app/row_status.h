@@ -24,7 +24,8 @@ struct RowStatus {
 
 RowStatus rowStatus(const ImageItem& item, const QPalette& palette);
 
-// The file-manager style byte count under a row's name.
+// The file-manager style byte count under a row's name, and the quality a
+// search chose with its distance.
 QString sizeCaption(const ImageItem& item);
 
 }  // namespace krumple::app

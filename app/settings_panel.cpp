@@ -46,11 +46,34 @@ QString SettingsPanel::qualityLabel(OutputFormat format, double quality) {
     return tr("%1%").arg(static_cast<qlonglong>(std::llround(quality * 100)));
 }
 
+QString SettingsPanel::targetLabel(double distance) {
+    if (distance <= 1.05) return tr("visually lossless");
+    if (distance <= 1.45) return tr("excellent");
+    if (distance <= 2.2) return tr("very good");
+    return tr("good");
+}
+
+int SettingsPanel::targetPosition(double distance) {
+    const double along = (loosestTargetDistance - distance) / (loosestTargetDistance - strictestTargetDistance);
+    const int lowest = static_cast<int>(0.05 * sliderScale);
+    return std::clamp(lowest + static_cast<int>(std::lround(along * (sliderScale - lowest))), lowest, sliderScale);
+}
+
+double SettingsPanel::targetAt(int position) {
+    const int lowest = static_cast<int>(0.05 * sliderScale);
+    const double along = static_cast<double>(position - lowest) / (sliderScale - lowest);
+    // Tenths: the label and the CLI speak of 1.6, not 1.5937.
+    return std::round((loosestTargetDistance - along * (loosestTargetDistance - strictestTargetDistance)) * 10) / 10;
+}
+
 SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
     : QWidget(parent),
       store_(store),
       format_(new SegmentedPicker(this)),
+      qualityMode_(new QComboBox(this)),
       quality_(new QSlider(Qt::Horizontal, this)),
+      maxFileSize_(new WholeNumberField(this)),
+      kilobytes_(new QLabel(tr("kB"), this)),
       qualityText_(new QLabel(this)),
       limitWidth_(new QCheckBox(tr("Max"), this)),
       limitedSide_(new QComboBox(this)),
@@ -83,15 +106,32 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
     quality_->setSingleStep(sliderScale / 100);
     quality_->setPageStep(sliderScale / 10);
     quality_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    qualityText_->setFixedWidth(60);
+    qualityText_->setFixedWidth(105);
     qualityText_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     dim(qualityText_);
+    qualityMode_->addItems({tr("Fixed"), tr("Auto"), tr("At most")});
+    qualityMode_->setAccessibleName(tr("Quality"));
+    qualityMode_->setToolTip(tr("Fixed: one quality for every image. Auto: per image, the lowest quality that "
+                                "looks as good as asked. At most: per image, the best quality within a file size."));
+    maxFileSize_->setFixedWidth(70);
+    dim(kilobytes_);
     QHBoxLayout* qualityRow = row(rows);
     qualityRow->addWidget(caption(tr("Quality"), this));
+    qualityRow->addWidget(qualityMode_);
     qualityRow->addWidget(quality_, 1);
     qualityRow->addWidget(qualityText_);
-    connect(quality_, &QSlider::valueChanged, this,
-            [this](int value) { store_.setQuality(static_cast<double>(value) / sliderScale); });
+    qualityRow->addWidget(maxFileSize_);
+    qualityRow->addWidget(kilobytes_);
+    connect(qualityMode_, &QComboBox::currentIndexChanged, this,
+            [this](int index) { store_.setQualityMode(static_cast<QualityMode>(std::clamp(index, 0, 2))); });
+    connect(quality_, &QSlider::valueChanged, this, [this](int value) {
+        if (store_.qualityMode() == QualityMode::automatic)
+            store_.setTargetDistance(targetAt(value));
+        else
+            store_.setQuality(static_cast<double>(value) / sliderScale);
+    });
+    connect(maxFileSize_, &WholeNumberField::valueEdited, this,
+            [this](std::int64_t kilobytes) { store_.setMaxFileSize(std::max<std::int64_t>(kilobytes, 1) * 1000); });
 
     maxWidth_->setFixedWidth(70);
     auto* px = new QLabel(tr("px"), this);
@@ -150,13 +190,32 @@ void SettingsPanel::refresh() {
     const auto found = std::find(available.begin(), available.end(), store_.format());
     format_->setCurrentIndex(found == available.end() ? -1 : static_cast<int>(found - available.begin()));
 
-    const int position = static_cast<int>(std::lround(store_.quality() * sliderScale));
+    const QualityMode mode = store_.qualityMode();
+    {
+        const QSignalBlocker quiet(qualityMode_);
+        qualityMode_->setCurrentIndex(static_cast<int>(mode));
+    }
+    const bool automatic = mode == QualityMode::automatic;
+    const int position = automatic ? targetPosition(store_.targetDistance())
+                                   : static_cast<int>(std::lround(store_.quality() * sliderScale));
     if (quality_->value() != position) {
         const QSignalBlocker quiet(quality_);
         quality_->setValue(position);
     }
-    quality_->setEnabled(!store_.format().isLossless());
-    qualityText_->setText(qualityLabel(store_.format(), store_.quality()));
+    // PNG has no quality to set or search.
+    const bool lossless = store_.format().isLossless();
+    quality_->setEnabled(!lossless);
+    qualityMode_->setEnabled(!lossless);
+    const bool sized = mode == QualityMode::fileSize && !lossless;
+    quality_->setVisible(!sized);
+    qualityText_->setVisible(!sized);
+    maxFileSize_->setVisible(sized);
+    kilobytes_->setVisible(sized);
+    maxFileSize_->setValue(store_.maxFileSize() / 1000);
+    qualityText_->setText(automatic && !lossless ? targetLabel(store_.targetDistance())
+                                                 : qualityLabel(store_.format(), store_.quality()));
+    qualityText_->setToolTip(automatic ? tr("Largest Butteraugli distance: %1").arg(store_.targetDistance(), 0, 'f', 1)
+                                       : QString());
 
     {
         const QSignalBlocker quiet(limitWidth_);

@@ -26,7 +26,9 @@ public:
     static constexpr int sliderScale = 10000;
 
     SegmentedPicker* formatPicker() const { return format_; }
+    QComboBox* qualityModePicker() const { return qualityMode_; }  // fixed, auto, at most: QualityMode's order
     QSlider* qualitySlider() const { return quality_; }
+    WholeNumberField* maxFileSizeField() const { return maxFileSize_; }  // kB
     QLabel* qualityText() const { return qualityText_; }
     QCheckBox* limitWidthToggle() const { return limitWidth_; }
     WholeNumberField* maxWidthField() const { return maxWidth_; }
@@ -40,13 +42,21 @@ public:
 
     // "Lossless" for a lossless format, else the quality as a whole percentage.
     static QString qualityLabel(OutputFormat format, double quality);
+    // What an automatic quality's target looks like, from "good" to "visually lossless".
+    static QString targetLabel(double distance);
+    // The slider's position for a target distance, and back.
+    static int targetPosition(double distance);
+    static double targetAt(int position);
 
 private:
     void refresh();
 
     Store& store_;
     SegmentedPicker* format_;
+    QComboBox* qualityMode_;
     QSlider* quality_;
+    WholeNumberField* maxFileSize_;
+    QLabel* kilobytes_;
     QLabel* qualityText_;
     QCheckBox* limitWidth_;
     QComboBox* limitedSide_;  // width, height, longer side: in LimitedSide's order

@@ -65,6 +65,20 @@ private Q_SLOTS:
         QTEST(shown.color, "color");
     }
 
+    void sizeCaptionTellsWhatASearchChose() {
+        ImageItem item;
+        item.originalSize = 800'000;
+        item.status = ItemStatus::done;
+        const QString size = QString::fromStdString(Fmt::byteCount(800'000));
+        QCOMPARE(sizeCaption(item), size);
+        item.chosenQuality = 0.625;
+        QCOMPARE(sizeCaption(item), size + " \u00B7 quality 63%");
+        item.distance = 1.44;
+        QCOMPARE(sizeCaption(item), size + " \u00B7 quality 63% \u00B7 distance 1.4");
+        item.status = ItemStatus::converting;  // converting again: the old choice is not shown
+        QCOMPARE(sizeCaption(item), size);
+    }
+
     void contextMenuActsOnItsOwnRow() {
         Shown s;
         Store& store = s.store();

@@ -67,6 +67,30 @@ private Q_SLOTS:
         QVERIFY(pick(panel.formatPicker(), "JPEG"));
         QTest::mouseClick(panel.stripMetadataToggle(), Qt::LeftButton);
         QVERIFY(store.stripMetadata());
+        // Auto: the slider sets the target, from good to visually lossless;
+        // At most: a size in kB instead of the slider.
+        QComboBox* mode = panel.qualityModePicker();
+        QCOMPARE(mode->currentText(), QString("Fixed"));
+        mode->setCurrentIndex(1);
+        QCOMPARE(store.qualityMode(), QualityMode::automatic);
+        QCOMPARE(quality(), QString("very good"));  // the default target, 1.6
+        QTest::keyClick(panel.qualitySlider(), Qt::Key_End);
+        QCOMPARE(store.targetDistance(), 1.0);
+        QCOMPARE(quality(), QString("visually lossless"));
+        QTest::keyClick(panel.qualitySlider(), Qt::Key_Home);
+        QCOMPARE(store.targetDistance(), 3.0);
+        QCOMPARE(quality(), QString("good"));
+        QCOMPARE(store.quality(), 1.0);  // the fixed quality stays as it was
+        mode->setCurrentIndex(2);
+        QVERIFY(!panel.qualitySlider()->isVisible() && panel.maxFileSizeField()->isVisible());
+        panel.maxFileSizeField()->setFocus();
+        panel.maxFileSizeField()->selectAll();
+        QTest::keyClicks(panel.maxFileSizeField(), "250");
+        QCOMPARE(store.maxFileSize(), 250'000);
+        QCOMPARE(store.settingsSnapshot().maxBytes, std::optional<std::int64_t>(250'000));
+        mode->setCurrentIndex(0);
+        QVERIFY(panel.qualitySlider()->isVisible() && !store.settingsSnapshot().maxBytes);
+
         // The file choices start off and each sets its own field.
         for (QCheckBox* toggle : {panel.keepDatesToggle(), panel.onlySmallerToggle()}) {
             QVERIFY(!toggle->isChecked());
