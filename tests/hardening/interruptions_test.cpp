@@ -23,6 +23,19 @@ protected:
     const char* fixed = std::getenv("KRUMPLE_SEED");
     const std::uint32_t seed = fixed ? static_cast<std::uint32_t>(std::strtoul(fixed, nullptr, 10)) : std::random_device{}();
     std::mt19937 random{seed};
+
+    // After a cancelled run into `folder`: never-launched items stay pending,
+    // none is still converting, only whole outputs exist and no source changed.
+    // Returns whether the cancel stopped something.
+    bool expectCancelledCleanly(const fs::path& folder, const FolderSnapshot& before) {
+        const Strings texts = outcomes();
+        for (const auto& text : texts) EXPECT_TRUE(text == "done" || text == "Cancelled" || text == "pending") << text;
+        EXPECT_EQ(store->completed() + std::ranges::count(texts, "pending"), store->total());
+        EXPECT_EQ(store->total(), 6);
+        expectExactly(folder, outputs());
+        EXPECT_EQ(before.damaged(), std::vector<fs::path>{});
+        return outputs().size() < 6;
+    }
 };
 
 TEST_F(Interruptions, CancelAtRandomMomentsLeavesEveryBatchConsistent) {
@@ -46,15 +59,7 @@ TEST_F(Interruptions, CancelAtRandomMomentsLeavesEveryBatchConsistent) {
         if (random() % 4 == 0) store->cancelRunTask();  // a second press changes nothing
         finishBatch();
         tally("faults");
-
-        // Never-launched items stay pending; none is still converting.
-        const Strings texts = outcomes();
-        for (const auto& text : texts) EXPECT_TRUE(text == "done" || text == "Cancelled" || text == "pending") << text;
-        EXPECT_EQ(store->completed() + std::ranges::count(texts, "pending"), store->total());
-        EXPECT_EQ(store->total(), 6);
-        expectExactly(out / std::to_string(run), outputs());
-        EXPECT_EQ(before.damaged(), std::vector<fs::path>{});
-        cancelledSomething += outputs().size() < 6 ? 1 : 0;
+        cancelledSomething += expectCancelledCleanly(out / std::to_string(run), before) ? 1 : 0;
     }
     // The moments must really spread over the batch, or the runs prove little.
     EXPECT_GT(cancelledSomething, runs / 4);
@@ -79,18 +84,12 @@ TEST_F(Interruptions, CancelAtRandomMomentsWhileOriginalsAreKept) {
         store->cancelRunTask();
         finishBatch();
         tally("faults");
-
-        const Strings texts = outcomes();
-        for (const auto& text : texts) EXPECT_TRUE(text == "done" || text == "Cancelled" || text == "pending") << text;
-        EXPECT_EQ(store->completed() + std::ranges::count(texts, "pending"), store->total());
         for (const auto& it : store->items()) {
             if (it.status.kind() != ItemStatus::done) continue;
             EXPECT_TRUE(it.rejectedOutputSize) << it.url;
             EXPECT_EQ(readFile(it.outputURL.value()), readFile(it.url)) << it.url;
         }
-        expectExactly(out / std::to_string(run), outputs());
-        EXPECT_EQ(before.damaged(), std::vector<fs::path>{});
-        cancelledSomething += outputs().size() < 6 ? 1 : 0;
+        cancelledSomething += expectCancelledCleanly(out / std::to_string(run), before) ? 1 : 0;
     }
     EXPECT_GT(cancelledSomething, runs / 4);
 }
