@@ -117,7 +117,12 @@ int main(int argc, char** argv) {
                    std::to_string(chosen.bytes), bench::fixed(chosen.result.quality.value_or(0), 2),
                    bench::fixed(chosen.result.distance.value_or(0), 3), bench::fixed(checked, 3),
                    bench::fixed(chosen.cpu, 2), bench::fixed(fixed.cpu, 2), std::to_string(lowest)});
-        std::cerr << photo.filename().string() << " done\n";
+        // Each row as it comes, so a long run that is stopped still shows what it measured.
+        std::cerr << photo.filename().string() << ": " << chosen.bytes << " bytes, quality "
+                  << bench::fixed(chosen.result.quality.value_or(0), 2) << ", search "
+                  << bench::fixed(chosen.result.distance.value_or(0), 3) << ", butteraugli_main "
+                  << bench::fixed(checked, 3) << ", CPU " << bench::fixed(chosen.cpu, 2) << " s against "
+                  << bench::fixed(fixed.cpu, 2) << " s, lowest fixed " << lowest << "\n";
     }
     table.print(std::cout);
 
