@@ -7,3 +7,13 @@ build=${KRUMPLE_BENCH_BUILD:-$repo/build-bench}
 need() {
     command -v "$1" >/dev/null || { echo "missing $1: apt-get install $2" >&2; exit 1; }
 }
+
+# build_bench TARGET...: builds the targets into $build (Release, no tests)
+# unless KRUMPLE_BENCH_SKIP_BUILD says they are built already.
+build_bench() {
+    [[ -n ${KRUMPLE_BENCH_SKIP_BUILD:-} ]] && return
+    if [[ ! -f $build/build.ninja ]]; then
+        cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKRUMPLE_TESTS=OFF >&2
+    fi
+    cmake --build "$build" -j2 --target "$@" >&2
+}

@@ -20,12 +20,7 @@ need butteraugli_main libjxl-devtools
 need cmake cmake
 need ninja ninja-build
 
-if [[ -z ${KRUMPLE_BENCH_SKIP_BUILD:-} ]]; then
-    if [[ ! -f $build/build.ninja ]]; then
-        cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKRUMPLE_TESTS=OFF >&2
-    fi
-    cmake --build "$build" -j2 --target krumple-bench-auto >&2
-fi
+build_bench krumple-bench-auto
 
 photos=$("$repo/bench/fetch-photos.sh")
 "$build/bench/krumple-bench-auto" "$format" "$target" "$photos"/nature/*.jpg "$photos"/abstract/*.jpg "$photos"/desktop/*.jpg

@@ -28,12 +28,7 @@ need cwebp webp
 need cmake cmake
 need ninja ninja-build
 
-if [[ -z ${KRUMPLE_BENCH_SKIP_BUILD:-} ]]; then
-    if [[ ! -f $build/build.ninja ]]; then
-        cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKRUMPLE_TESTS=OFF >&2
-    fi
-    cmake --build "$build" -j2 --target krumple-bench-engine >&2
-fi
+build_bench krumple-bench-engine
 ours=$build/bench/krumple-bench-engine
 launch=$build/bench/krumple-bench-launch
 
