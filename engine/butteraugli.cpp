@@ -4,9 +4,26 @@
 #include <jxl/thread_parallel_runner.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
+#include "decoding.h"
+
 namespace krumple {
+
+std::vector<std::uint8_t> butteraugliInput(const vips::VImage& image) {
+    using vips::VImage;
+    VImage im = Converter::toDisplaySRGB(image);
+    if (im.bands() == 2 || im.bands() == 4)
+        im = im.flatten(VImage::option()->set("background", std::vector<double>(static_cast<std::size_t>(im.bands() - 1), 255.0)))
+                 .cast(VIPS_FORMAT_UCHAR);
+    if (im.bands() == 1) im = im.bandjoin({im, im});
+    im = im.copy_memory();
+    const auto bytes = static_cast<std::size_t>(im.width()) * static_cast<std::size_t>(im.height()) * 3;
+    std::vector<std::uint8_t> out(bytes);
+    std::memcpy(out.data(), vips_image_get_data(im.get_image()), bytes);
+    return out;
+}
 
 std::optional<double> butteraugliDistance(int width, int height, const std::uint8_t* reference,
                                           const std::uint8_t* distorted, DistanceMap* map, int threads) {

@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+#include <vips/vips8>
+
 namespace krumple {
 
 // The intensity target (screen nits) that libjxl's own butteraugli_main uses;
@@ -20,6 +22,9 @@ struct DistanceMap {
     int height = 0;
     std::vector<float> values;
 };
+
+// 8-bit sRGB, three bytes a pixel, flattened on white: what Butteraugli takes.
+std::vector<std::uint8_t> butteraugliInput(const vips::VImage& image);
 
 // The 3-norm distance of `distorted` from `reference`: 8-bit sRGB, 3 bytes a
 // pixel, rows without padding. `map`, when given, receives the distance map.

@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <map>
 #include <cmath>
-#include <cstring>
 
 #include "butteraugli.h"
-#include "decoding.h"
 
 namespace krumple {
 namespace {
@@ -23,20 +21,6 @@ constexpr double tileMargin = 0.92;
 constexpr std::int64_t measuredWhole = 600'000;  // pixels: Butteraugli's time and memory grow with them
 constexpr int lowestPercent = 5;
 constexpr int highestPercent = 99;  // 100 is lossless in some formats: never searched
-
-// 8-bit sRGB, three bytes a pixel, flattened on white: what Butteraugli takes.
-std::vector<std::uint8_t> rgbBytes(const VImage& image) {
-    VImage im = Converter::toDisplaySRGB(image);
-    if (im.bands() == 2 || im.bands() == 4)
-        im = im.flatten(VImage::option()->set("background", std::vector<double>(static_cast<std::size_t>(im.bands() - 1), 255.0)))
-                 .cast(VIPS_FORMAT_UCHAR);
-    if (im.bands() == 1) im = im.bandjoin({im, im});
-    im = im.copy_memory();
-    const auto bytes = static_cast<std::size_t>(im.width()) * static_cast<std::size_t>(im.height()) * 3;
-    std::vector<std::uint8_t> out(bytes);
-    std::memcpy(out.data(), vips_image_get_data(im.get_image()), bytes);
-    return out;
-}
 
 int aligned(int v) { return v / tileAlign * tileAlign; }
 
@@ -57,12 +41,12 @@ struct Probe {
 
 Probe probeOf(const VImage& image) {
     const TileGrid grid = probeTiles(image.width(), image.height());
-    if (grid.origins.empty()) return {image, rgbBytes(image), true};
+    if (grid.origins.empty()) return {image, butteraugliInput(image), true};
     std::vector<VImage> tiles;
     for (const auto& [x, y] : grid.origins) tiles.push_back(image.crop(x, y, grid.side, grid.side));
     // As they lie in the picture: no empty cell to flatter the distance.
     const VImage mosaic = VImage::arrayjoin(tiles, VImage::option()->set("across", grid.columns)).copy_memory();
-    return {mosaic, rgbBytes(mosaic), false};
+    return {mosaic, butteraugliInput(mosaic), false};
 }
 
 }  // namespace
@@ -145,7 +129,7 @@ QualityChoice chooseQuality(const VImage& image, const MetadataBlocks& metadata,
     std::map<int, QualityChoice> tried;
     const auto measure = [&](int percent) {
         Blob file = encodeAt(percent, probe.image, probe.whole ? metadata : MetadataBlocks{});
-        const std::vector<std::uint8_t> decoded = rgbBytes(VImage::new_from_buffer(file.data(), file.size(), ""));
+        const std::vector<std::uint8_t> decoded = butteraugliInput(VImage::new_from_buffer(file.data(), file.size(), ""));
         const auto distance = butteraugliDistance(probe.image.width(), probe.image.height(), probe.reference.data(),
                                                   decoded.data());
         if (!distance) throw vips::VError("butteraugli failed");
