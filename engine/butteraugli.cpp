@@ -4,6 +4,7 @@
 #include <jxl/thread_parallel_runner.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -56,6 +57,71 @@ std::optional<double> butteraugliDistance(int width, int height, const std::uint
                         map->values.begin() + static_cast<std::ptrdiff_t>(y) * width);
     }
     return JxlButteraugliResultGetDistance(result.get(), 3.0f);
+}
+
+void NormSums::add(float d) {
+    const double cube = double(d) * d * d;
+    cubes += cube;
+    sixths += cube * cube;
+    twelfths += cube * cube * cube * cube;
+    ++pixels;
+}
+
+double NormSums::threeNorm() const {
+    if (pixels == 0) return 0;
+    const double n = static_cast<double>(pixels);
+    return (std::cbrt(cubes / n) + std::pow(sixths / n, 1.0 / 6) + std::pow(twelfths / n, 1.0 / 12)) / 3;
+}
+
+std::optional<Converter::Difference> tiledDistance(int width, int height, const std::uint8_t* reference,
+                                                   const std::uint8_t* distorted, int side, int margin,
+                                                   int mapFactor, std::stop_token stop, int threads) {
+    if (width < 1 || height < 1 || side < 1 || mapFactor < 1) return std::nullopt;
+    Converter::Difference result;
+    DistanceMap& shrunk = result.map;
+    shrunk.width = (width + mapFactor - 1) / mapFactor;
+    shrunk.height = (height + mapFactor - 1) / mapFactor;
+    shrunk.values.assign(static_cast<std::size_t>(shrunk.width) * static_cast<std::size_t>(shrunk.height), 0.0f);
+    NormSums sums;
+    std::vector<std::uint8_t> a, b;
+    DistanceMap tile;
+    for (int top = 0; top < height; top += side) {
+        for (int left = 0; left < width; left += side) {
+            if (stop.stop_requested()) return std::nullopt;
+            const int x0 = std::max(0, left - margin), y0 = std::max(0, top - margin);
+            const int x1 = std::min(width, left + side + margin), y1 = std::min(height, top + side + margin);
+            const int w = x1 - x0, h = y1 - y0;
+            const std::uint8_t* ref = reference;
+            const std::uint8_t* dist = distorted;
+            if (w != width || h != height) {
+                const auto row = static_cast<std::size_t>(w) * 3;
+                a.resize(row * static_cast<std::size_t>(h));
+                b.resize(a.size());
+                for (int y = 0; y < h; ++y) {
+                    const auto from = (static_cast<std::size_t>(y0 + y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x0)) * 3;
+                    std::memcpy(a.data() + static_cast<std::size_t>(y) * row, reference + from, row);
+                    std::memcpy(b.data() + static_cast<std::size_t>(y) * row, distorted + from, row);
+                }
+                ref = a.data();
+                dist = b.data();
+            }
+            if (!butteraugliDistance(w, h, ref, dist, &tile, threads)) return std::nullopt;
+            // Only the tile itself counts: its margin is another tile's.
+            const int right = std::min(width, left + side), bottom = std::min(height, top + side);
+            for (int y = top; y < bottom; ++y) {
+                const float* values = tile.values.data() + static_cast<std::size_t>(y - y0) * static_cast<std::size_t>(w);
+                float* into = shrunk.values.data() + static_cast<std::size_t>(y / mapFactor) * static_cast<std::size_t>(shrunk.width);
+                for (int x = left; x < right; ++x) {
+                    const float d = values[x - x0];
+                    sums.add(d);
+                    float& cell = into[x / mapFactor];
+                    cell = std::max(cell, d);
+                }
+            }
+        }
+    }
+    result.distance = sums.threeNorm();
+    return result;
 }
 
 }  // namespace krumple

@@ -1,8 +1,10 @@
-// Choosing the quality per image: the distance agrees with libjxl's own
-// tool, and neither search overshoots its goal or settles above the lowest
-// quality that meets it.
+// Measuring and choosing by perceptual distance: the distance agrees with
+// libjxl's own tool, tiles add up to the whole picture's, and neither search
+// overshoots its goal or settles above the lowest quality that meets it.
 
+#include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <sstream>
@@ -53,6 +55,65 @@ TEST(Butteraugli, AgreesWithLibjxlsOwnToolWithinFivePercent) {
         const double theirs = std::stod(tool.output.substr(at + 8));
         EXPECT_NEAR(distanceOf(dir / "reference.png", dir / "distorted.jpg"), theirs, 0.05 * theirs) << q;
     }
+}
+
+// A large picture is measured in tiles; their margins make them add up to
+// the whole: the score and the map's worst spots.
+TEST(Butteraugli, TilesAddUpToTheWholePicture) {
+    TempDir dir;
+    save(photoLike(1000, 700), dir / "reference.png");
+    save(VImage::new_from_file((dir / "reference.png").c_str()), dir / "distorted.jpg", "Q=25");
+    const auto a = rgbOf(dir / "reference.png"), b = rgbOf(dir / "distorted.jpg");
+    DistanceMap map;
+    const auto whole = butteraugliDistance(1000, 700, a.data(), b.data(), &map);
+    ASSERT_TRUE(whole);
+
+    const auto oneTile = tiledDistance(1000, 700, a.data(), b.data(), 1000, 0, 1);
+    ASSERT_TRUE(oneTile);
+    EXPECT_NEAR(oneTile->distance, *whole, 0.001 * *whole) << "the norm from the map is not the API's";
+
+    const auto tiled = tiledDistance(1000, 700, a.data(), b.data(), 256, 64, 4);
+    ASSERT_TRUE(tiled);
+    EXPECT_NEAR(tiled->distance, *whole, 0.02 * *whole);
+    ASSERT_EQ(tiled->map.width, 250);
+    ASSERT_EQ(tiled->map.height, 175);
+    const float worst = *std::max_element(map.values.begin(), map.values.end());
+    EXPECT_NEAR(*std::max_element(tiled->map.values.begin(), tiled->map.values.end()), worst, 0.05 * worst);
+    // Block maxima: the shrunk map's cell over the worst pixel holds it.
+    const auto at = static_cast<std::size_t>(std::max_element(map.values.begin(), map.values.end()) - map.values.begin());
+    const std::size_t x = at % 1000, y = at / 1000;
+    EXPECT_GE(tiled->map.values[(y / 4) * 250 + x / 4], 0.95f * worst);
+
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_FALSE(tiledDistance(1000, 700, a.data(), b.data(), 256, 64, 4, stop.get_token()));
+}
+
+// The comparison's score: the output at its own size against the source as
+// the conversion shrank it.
+TEST(Butteraugli, DifferenceOfAnOutputIsMeasuredAtItsOwnSize) {
+    TempDir dir;
+    save(photoLike(640, 480), dir / "source.png");
+    ConvertSettings settings{OutputFormat::jpeg, 0.3, 320, false};
+    ASSERT_TRUE(converted(dir / "source.png", dir / "small.jpg", settings));
+    const auto small = Converter::difference(dir / "source.png", dir / "small.jpg", 100);
+    ASSERT_TRUE(small);
+    EXPECT_EQ(small->map.width, 80);
+    EXPECT_EQ(small->map.height, 60);
+    save(VImage::new_from_file((dir / "source.png").c_str()).resize(0.5), dir / "shrunk.png");
+    const double expected = distanceOf(dir / "shrunk.png", dir / "small.jpg");
+    EXPECT_NEAR(small->distance, expected, 0.1 * expected);
+
+    settings = ConvertSettings{OutputFormat::png, 1.0, {}, false};
+    ASSERT_TRUE(converted(dir / "source.png", dir / "same.png", settings));
+    const auto same = Converter::difference(dir / "source.png", dir / "same.png", 4096);
+    ASSERT_TRUE(same);
+    EXPECT_LT(same->distance, 0.01);
+    EXPECT_EQ(same->map.width, 640);
+
+    std::ofstream(dir / "broken.jpg") << "not a picture";
+    EXPECT_FALSE(Converter::difference(dir / "source.png", dir / "broken.jpg", 100));
+    EXPECT_FALSE(Converter::difference(dir / "missing.png", dir / "small.jpg", 100));
 }
 
 class Search : public ::testing::TestWithParam<OutputFormat> {
