@@ -4,15 +4,16 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "busy_spinner.h"
 #include "compare_pane.h"
 #include "detail_text.h"
-#include "display_decoder.h"
 #include "elided_label.h"
 #include "status_placeholder.h"
 #include "text_styles.h"
+#include "worker_thread.h"
 #include "zoom_control.h"
 
 namespace krumple {
@@ -57,27 +58,41 @@ std::optional<PixelSize> sizeOf(const DisplayLoads::Result& image) {
 
 }  // namespace
 
-CompareView::CompareView(QWidget* parent) : QWidget(parent) {
-    decoder_ = std::make_unique<DisplayDecoder>(this);
-    DisplayDecoder* decoder = decoder_.get();
+CompareView::CompareView(QWidget* parent)
+    : CompareView(DisplayLoads::StartLoad{}, StartMeasure{}, parent) {
+    decoder_ = std::make_unique<WorkerThread>(this);
+    measurer_ = std::make_unique<WorkerThread>(this);
+    WorkerThread* decoder = decoder_.get();
+    WorkerThread* measurer = measurer_.get();
     loads_ = std::make_unique<DisplayLoads>(
         [decoder](const std::filesystem::path& file, std::stop_token stop, DisplayLoads::Deliver deliver) {
-            decoder->start(file, std::move(stop), std::move(deliver));
+            decoder->post(std::move(stop), [file, deliver = std::move(deliver)]() -> std::function<void()> {
+                return [deliver, result = decodeForDisplay(file)] { deliver(result); };
+            });
         },
         [this] { setHover(std::nullopt); }, [this] { imagesChanged(); });
-    build();
+    measure_ = [measurer](const ImageItem& item, std::stop_token stop, Deliver deliver) {
+        if (!item.outputURL) return;
+        measurer->post(stop, [source = item.url, output = *item.outputURL, stop,
+                              deliver = std::move(deliver)]() -> std::function<void()> {
+            return [deliver, result = measureDifference(source, output, stop)] { deliver(result); };
+        });
+    };
 }
 
-CompareView::CompareView(DisplayLoads::StartLoad start, QWidget* parent) : QWidget(parent) {
+CompareView::CompareView(DisplayLoads::StartLoad start, StartMeasure measure, QWidget* parent)
+    : QWidget(parent), measure_(std::move(measure)) {
     loads_ = std::make_unique<DisplayLoads>(std::move(start), [this] { setHover(std::nullopt); },
                                             [this] { imagesChanged(); });
     build();
 }
 
-// The loads stop before the decoder is joined, so nothing more is wanted.
+// The loads stop before the workers are joined, so nothing more is wanted.
 CompareView::~CompareView() {
+    measureStop_.request_stop();
     loads_.reset();
     decoder_.reset();
+    measurer_.reset();
 }
 
 void CompareView::build() {
@@ -92,6 +107,12 @@ void CompareView::build() {
     fileName_->setFont(TextStyle::headline(*this));
     fileName_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     header->addWidget(fileName_, 1);
+    auto* toggle = new QToolButton(this);
+    toggle->setText(tr("Difference"));
+    toggle->setCheckable(true);
+    toggle->setToolTip(tr("Show where the converted image differs from the original, as a heat map"));
+    differenceToggle_ = toggle;
+    header->addWidget(toggle);
     auto* loupeLabel = new QLabel(tr("Loupe"), this);
     TextStyle::makeSecondary(*loupeLabel);
     header->addWidget(loupeLabel);
@@ -126,6 +147,7 @@ void CompareView::build() {
     column->addWidget(hint);
 
     connect(zoomControl_, &ZoomControl::zoomChosen, this, &CompareView::setZoom);
+    connect(toggle, &QAbstractButton::toggled, this, &CompareView::setShowDifference);
     setZoom(zoom_);
     refreshTexts();
 }
@@ -140,6 +162,7 @@ void CompareView::setItem(std::optional<ImageItem> item) {
         setHover(std::nullopt);
         setZoom(4);
     }
+    updateDifference();
     refreshTexts();
 }
 
@@ -160,8 +183,73 @@ void CompareView::setHover(std::optional<geom::Point> n) {
 
 void CompareView::imagesChanged() {
     originalPane_->setImage(loads_->original());
-    convertedPane_->setImage(loads_->converted());
+    showConverted();
     refreshTexts();
+}
+
+void CompareView::setShowDifference(bool show) {
+    if (show == showDifference_) return;
+    showDifference_ = show;
+    {
+        const QSignalBlocker quiet(differenceToggle_);
+        differenceToggle_->setChecked(show);
+    }
+    updateDifference();
+}
+
+std::optional<CompareView::OutputKey> CompareView::outputKey() const {
+    if (!item_ || item_->status.kind() != ItemStatus::done || !item_->outputURL) return std::nullopt;
+    return OutputKey{item_->id, item_->revision};
+}
+
+std::optional<double> CompareView::distance() const {
+    const auto key = outputKey();
+    if (!key) return std::nullopt;
+    const auto known = distances_.find(*key);
+    return known == distances_.end() ? std::nullopt : known->second;
+}
+
+// Measures the output shown when its distance isn't known yet, or when its
+// heat map is wanted and gone; stops a measure of any other output.
+void CompareView::updateDifference() {
+    const auto key = outputKey();
+    differenceToggle_->setEnabled(key.has_value());
+    if (heat_ && heat_->key != key) heat_.reset();
+    const auto known = key ? distances_.find(*key) : distances_.end();
+    const bool wanted = key && (known == distances_.end() || (showDifference_ && !heat_ && known->second));
+    if (measuring_ && (!wanted || measuring_ != key)) {
+        measureStop_.request_stop();
+        measuring_.reset();
+    }
+    if (wanted && !measuring_ && measure_) {
+        measuring_ = key;
+        measureStop_ = std::stop_source();
+        measure_(*item_, measureStop_.get_token(), [this, k = *key](std::optional<MeasuredDifference> result) {
+            if (measuring_ != k) return;
+            measuring_.reset();
+            distances_[k] = result ? std::optional(result->distance) : std::nullopt;
+            if (result) heat_ = Heat{k, std::move(result->heat), {}, 0};
+            showConverted();
+            refreshTexts();
+        });
+    }
+    showConverted();
+}
+
+void CompareView::showConverted() {
+    const DisplayLoads::Result& converted = loads_->converted();
+    DisplayLoads::Result shown = converted;
+    if (showDifference_ && heat_ && converted) {
+        if (heat_->over.isNull() || heat_->under != converted->image.cacheKey()) {
+            heat_->over = overlaid(converted->image, heat_->map);
+            heat_->under = converted->image.cacheKey();
+        }
+        shown = DisplayImage{heat_->over, converted->pixelSize};
+    }
+    const qint64 key = shown ? shown->image.cacheKey() : -1;
+    if (key == shownConverted_) return;
+    shownConverted_ = key;
+    convertedPane_->setImage(shown);
 }
 
 void CompareView::refreshTexts() {
@@ -174,7 +262,7 @@ void CompareView::refreshTexts() {
     }
     fileName_->setText(displayName(item_->url));
     originalPane_->setDetail(originalDetail(*item_, sizeOf(loads_->original())));
-    convertedPane_->setDetail(convertedDetail(*item_, sizeOf(loads_->converted())));
+    convertedPane_->setDetail(convertedDetail(*item_, sizeOf(loads_->converted()), distance()));
     convertedPlaceholder_->setStatus(item_->status);
 }
 

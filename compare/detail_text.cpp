@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QStringList>
 
@@ -47,11 +48,25 @@ QString originalDetail(const ImageItem& item, const std::optional<PixelSize>& or
     return detailLine(original, item.originalSize, extensionLabel(item.url));
 }
 
-QString convertedDetail(const ImageItem& item, const std::optional<PixelSize>& converted) {
+QString convertedDetail(const ImageItem& item, const std::optional<PixelSize>& converted,
+                        std::optional<double> distance) {
     if (item.status.kind() != ItemStatus::done || !item.outputSize) return QStringLiteral(" ");
     const QString label = item.outputURL ? extensionLabel(*item.outputURL) : QString();
-    return detailLine(converted, *item.outputSize, label) + separator +
-           QString::fromStdString(Fmt::percent(item.originalSize, *item.outputSize));
+    QString line = detailLine(converted, *item.outputSize, label) + separator +
+                   QString::fromStdString(Fmt::percent(item.originalSize, *item.outputSize));
+    if (distance) line += separator + distanceText(*distance);
+    return line;
+}
+
+QString distanceText(double distance) {
+    // Words and figure agree at the edges: 0.96 shows as 1.0, and is judged so.
+    distance = std::round(distance * 10) / 10;
+    const char* words = distance < 1.0   ? QT_TRANSLATE_NOOP("Difference", "looks identical")
+                        : distance < 2.0 ? QT_TRANSLATE_NOOP("Difference", "nearly identical")
+                        : distance < 3.0 ? QT_TRANSLATE_NOOP("Difference", "small differences")
+                        : distance < 5.0 ? QT_TRANSLATE_NOOP("Difference", "visible differences")
+                                         : QT_TRANSLATE_NOOP("Difference", "large differences");
+    return QCoreApplication::translate("Difference", words) + separator + QString::number(distance, 'f', 1);
 }
 
 }  // namespace krumple

@@ -27,8 +27,12 @@ QString displayName(const std::filesystem::path& file);
 QString originalDetail(const ImageItem& item, const std::optional<PixelSize>& original);
 
 // The converted pane's line: the detail line of the output followed by the
-// percentage change, or a single space until the item is done with a size
-// (so the line keeps its height).
-QString convertedDetail(const ImageItem& item, const std::optional<PixelSize>& converted);
+// percentage change and the distance when measured, or a single space until
+// the item is done with a size (so the line keeps its height).
+QString convertedDetail(const ImageItem& item, const std::optional<PixelSize>& converted,
+                        std::optional<double> distance = std::nullopt);
+
+// A Butteraugli distance in words and figures: "looks identical · 0.6".
+QString distanceText(double distance);
 
 }  // namespace krumple

@@ -1,7 +1,7 @@
 // Shows the comparison of two image files as the window would, for looking at
 // it by eye (not a test):
-//   compare_demo ORIGINAL CONVERTED [X Y [ZOOM]]
-// With X and Y (fractions of the original's image), the pointer is moved
+//   compare_demo [--difference] ORIGINAL CONVERTED [X Y [ZOOM]]
+// --difference shows the heat map over the converted image. With X and Y (fractions of the original's image), the pointer is moved
 // there once both images are shown.
 
 #include <QApplication>
@@ -14,7 +14,8 @@ using namespace krumple;
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const QStringList args = app.arguments();
+    QStringList args = app.arguments();
+    const bool difference = args.removeAll(QStringLiteral("--difference")) > 0;
     if (args.size() < 3) return 2;
     ImageItem shown = item(args[1].toStdString(), args[2].toStdString());
     shown.originalSize = std::int64_t(std::filesystem::file_size(shown.url));
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
     view.move(20, 20);
     view.show();
     view.setItem(shown);
+    view.setShowDifference(difference);
     if (args.size() >= 6) view.setZoom(args[5].toDouble());
     if (args.size() < 5) return app.exec();
 

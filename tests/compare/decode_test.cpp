@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "compare_fixture.h"
+#include "detail_text.h"
 #include "fmt.h"
 
 using namespace krumple;
@@ -26,6 +27,12 @@ private Q_SLOTS:
         QImage alpha(64, 48, QImage::Format_ARGB32);
         alpha.fill(qRgba(200, 100, 50, 128));
         QVERIFY(alpha.save(dir.filePath("alpha.png")));
+        // Something with detail, and a rough JPEG of it.
+        QImage detail(300, 200, QImage::Format_RGB32);
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 300; ++x) detail.setPixel(x, y, qRgb((x * 7) % 256, (y * 13) % 256, ((x ^ y) * 5) % 256));
+        QVERIFY(detail.save(dir.filePath("detail.png")));
+        QVERIFY(detail.save(dir.filePath("detail.jpg"), "JPG", 10));
     }
 
     void imagesArriveFromTheWorker() {
@@ -54,6 +61,22 @@ private Q_SLOTS:
         const QColor c = converted.pixelColor(10, 10);  // unpremultiplied again
         QVERIFY2(std::abs(c.alpha() - 128) <= 1 && std::abs(c.red() - 200) <= 2 && std::abs(c.green() - 100) <= 2,
                  qPrintable(c.name(QColor::HexArgb)));
+    }
+
+    // The distance is measured on the measuring thread, and the heat map
+    // shows over the converted image once asked for.
+    void theDifferenceIsMeasuredInTheBackground() {
+        CompareView view;
+        view.setItem(converted("detail.png", "detail.jpg"));
+        QVERIFY(!view.distance());
+        QTRY_VERIFY_WITH_TIMEOUT(view.distance().has_value(), 20000);
+        QVERIFY(*view.distance() > 3);
+        QVERIFY(view.convertedPane()->detail().contains(distanceText(*view.distance())));
+        QTRY_VERIFY(view.convertedPane()->hasImage());
+        const qint64 plain = view.convertedPane()->imageArea()->image().cacheKey();
+        view.setShowDifference(true);
+        QTRY_VERIFY(view.convertedPane()->imageArea()->image().cacheKey() != plain);
+        QCOMPARE(view.convertedPane()->imageArea()->image().size(), QSize(300, 200));
     }
 };
 

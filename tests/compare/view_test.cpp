@@ -3,6 +3,7 @@
 
 #include <deque>
 
+#include <QAbstractButton>
 #include <QLabel>
 #include <QTest>
 
@@ -24,19 +25,31 @@ const QString percent = QString::fromStdString(Fmt::percent(2'100'000, 880'000))
 // never drawn: what counts is which picture it is.
 DisplayImage picture(double size) { return {QImage(10, 10, QImage::Format_RGB32), {size, size}}; }
 
-// A view whose loads wait until the test finishes them, oldest first.
+// A view whose loads and measures wait until the test finishes them, oldest first.
 struct Loads {
     struct Request { Path file; std::stop_token stop; DisplayLoads::Deliver deliver; };
+    struct Measure { Path output; std::stop_token stop; CompareView::Deliver deliver; };
     std::deque<Request> requests;
-    CompareView view{[this](const Path& file, std::stop_token stop, DisplayLoads::Deliver deliver) {
-        requests.push_back({file, std::move(stop), std::move(deliver)});
-    }};
+    std::deque<Measure> measures;
+    CompareView view{[this](const Path& file, std::stop_token stop,
+                            DisplayLoads::Deliver deliver) { requests.push_back({file, std::move(stop), std::move(deliver)}); },
+                     [this](const ImageItem& item, std::stop_token stop, CompareView::Deliver deliver) {
+                         measures.push_back({*item.outputURL, std::move(stop), std::move(deliver)});
+                     }};
 
     // Completes the oldest request, which must be for `file`.
     bool finish(const Path& file, DisplayLoads::Result result) {
         if (requests.empty() || requests.front().file != file) return false;
         const DisplayLoads::Deliver deliver = std::move(requests.front().deliver);
         requests.pop_front();
+        deliver(std::move(result));
+        return true;
+    }
+    // Completes the oldest measure, which must be for `output`.
+    bool measured(const Path& output, std::optional<MeasuredDifference> result) {
+        if (measures.empty() || measures.front().output != output) return false;
+        const CompareView::Deliver deliver = std::move(measures.front().deliver);
+        measures.pop_front();
         deliver(std::move(result));
         return true;
     }
@@ -122,6 +135,84 @@ private Q_SLOTS:
         QVERIFY(!left->hasImage() && !right->hasImage());
         f.view.setItem(c);
         QVERIFY(f.finish("/p/c.png", picture(20)));
+    }
+
+    // Each output is measured once, in the background; its heat map is kept
+    // only while it is shown, and drawn over the converted image on demand.
+    void theDifferenceIsMeasuredOncePerOutput() {
+        Loads f;
+        ComparePane* right = f.view.convertedPane();
+        ImageItem a = item("/p/a.png");
+        f.view.setItem(a);
+        QVERIFY(f.measures.empty());  // nothing to measure yet
+        QVERIFY(!f.view.findChild<QAbstractButton*>()->isEnabled());
+        ImageItem done = item("/p/a.png", "/p/a.avif");
+        done.id = a.id;
+        f.view.setItem(done);
+        QVERIFY(f.finish("/p/a.png", picture(40)) && f.finish("/p/a.avif", picture(40)));
+        QCOMPARE(right->detail(), "40\u00D740" + dot + kb + dot + "AVIF" + dot + percent);
+        QImage red(4, 4, QImage::Format_ARGB32_Premultiplied);
+        red.fill(qRgba(255, 0, 0, 255));
+        QVERIFY(f.measured("/p/a.avif", MeasuredDifference{0.64, red}));
+        QCOMPARE(right->detail(), "40\u00D740" + dot + kb + dot + "AVIF" + dot + percent + dot + "looks identical" + dot + "0.6");
+        const qint64 plain = right->imageArea()->image().cacheKey();
+
+        f.view.setShowDifference(true);
+        QVERIFY(f.measures.empty());  // the map of the output shown is still here
+        const QImage& over = right->imageArea()->image();
+        QVERIFY(over.cacheKey() != plain);
+        QCOMPARE(over.size(), QSize(10, 10));
+        QCOMPARE(over.pixelColor(5, 5), QColor(255, 0, 0));
+        f.view.setShowDifference(false);
+        QCOMPARE(right->imageArea()->image().cacheKey(), plain);
+
+        // Away and back: the distance is kept, so nothing is measured again
+        // until the map is wanted.
+        f.view.setItem(item("/p/b.png", "/p/b.avif"));
+        QVERIFY(f.finish("/p/b.png", picture(20)) && f.finish("/p/b.avif", picture(20)));
+        QVERIFY(f.measures.front().output == "/p/b.avif");
+        f.view.setItem(done);
+        QVERIFY(f.measures.front().stop.stop_requested());  // b's measure is no longer wanted
+        f.measures.pop_front();
+        QVERIFY(f.measures.empty());
+        QVERIFY(f.finish("/p/a.png", picture(40)) && f.finish("/p/a.avif", picture(40)));
+        QVERIFY(right->detail().endsWith("looks identical" + dot + "0.6"));
+        f.view.setShowDifference(true);
+        QVERIFY(f.measured("/p/a.avif", MeasuredDifference{3.04, red}));
+        QVERIFY(right->detail().endsWith("visible differences" + dot + "3.0"));
+        QCOMPARE(right->imageArea()->image().pixelColor(5, 5), QColor(255, 0, 0));
+
+        // Converted again: a new output, measured anew; one that can't be
+        // measured shows no score and isn't tried again.
+        done.revision = 2;
+        f.view.setItem(done);
+        QVERIFY(f.finish("/p/a.avif", picture(40)));
+        QVERIFY(f.measured("/p/a.avif", std::nullopt));
+        QVERIFY(right->detail().endsWith(percent));
+        f.view.setItem(item("/p/b.png", "/p/b.avif"));
+        f.view.setItem(done);
+        for (const auto& m : f.measures) QVERIFY(m.output != "/p/a.avif" || m.stop.stop_requested());
+    }
+
+    // Under a distance of 1 nothing is coloured; past it the colour warms and
+    // thickens, and the overlay keeps the converted image's size and format.
+    void theHeatMapWarmsWithTheDistance() {
+        DistanceMap map{4, 1, {0.9f, 1.6f, 3.0f, 9.0f}};
+        const QImage heat = heatMap(map);
+        QCOMPARE(heat.size(), QSize(4, 1));
+        QCOMPARE(qAlpha(heat.pixel(0, 0)), 0);
+        const QColor mild = heat.pixelColor(1, 0), strong = heat.pixelColor(3, 0);
+        QVERIFY(mild.blue() > mild.red() && mild.alpha() < strong.alpha());
+        QVERIFY(strong.red() == 255 && strong.green() == 0);
+        QVERIFY(heat.pixelColor(2, 0).red() == 255 && heat.pixelColor(2, 0).green() > 200);  // yellow
+
+        QImage converted(8, 2, QImage::Format_RGB32);
+        converted.fill(qRgb(200, 200, 200));
+        const QImage over = overlaid(converted, heat);
+        QCOMPARE(over.size(), converted.size());
+        QCOMPARE(over.format(), converted.format());
+        QVERIFY(over.pixelColor(0, 0).red() < 200);  // dimmed where nothing differs
+        QVERIFY(over.pixelColor(7, 1).red() > 240 && over.pixelColor(7, 1).green() < 40);
     }
 };
 

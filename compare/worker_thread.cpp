@@ -1,4 +1,4 @@
-#include "display_decoder.h"
+#include "worker_thread.h"
 
 #include <QMetaObject>
 #include <QObject>
@@ -7,26 +7,25 @@
 
 namespace krumple {
 
-DisplayDecoder::DisplayDecoder(QObject* receiver, Decode decode)
-    : receiver_(receiver), decode_(std::move(decode)) {}
+WorkerThread::WorkerThread(QObject* receiver) : receiver_(receiver) {}
 
-DisplayDecoder::~DisplayDecoder() {
+WorkerThread::~WorkerThread() {
     if (worker_.joinable()) {
         worker_.request_stop();
         worker_.join();
     }
 }
 
-void DisplayDecoder::start(const std::filesystem::path& file, std::stop_token stop, DisplayLoads::Deliver deliver) {
+void WorkerThread::post(std::stop_token stop, Task task) {
     {
         const std::lock_guard lock(mutex_);
-        queue_.push_back({file, std::move(stop), std::move(deliver)});
+        queue_.push_back({std::move(stop), std::move(task)});
     }
     if (!worker_.joinable()) worker_ = std::jthread([this](std::stop_token quit) { work(quit); });
     wake_.notify_one();
 }
 
-void DisplayDecoder::work(std::stop_token quit) {
+void WorkerThread::work(std::stop_token quit) {
     for (;;) {
         Request request;
         {
@@ -36,13 +35,13 @@ void DisplayDecoder::work(std::stop_token quit) {
             queue_.pop_front();
         }
         if (request.stop.stop_requested()) continue;
-        DisplayLoads::Result result = decode_(request.file);
+        std::function<void()> deliver = request.task();
         // The receiver outlives this thread (its owner joins us first); Qt
         // drops the call if the receiver is gone by the time it would run.
         QMetaObject::invokeMethod(
             receiver_,
-            [deliver = std::move(request.deliver), stop = request.stop, result = std::move(result)]() mutable {
-                if (!stop.stop_requested()) deliver(std::move(result));
+            [deliver = std::move(deliver), stop = request.stop] {
+                if (!stop.stop_requested() && deliver) deliver();
             },
             Qt::QueuedConnection);
     }
