@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <cstddef>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -40,5 +41,9 @@ private:
     std::optional<std::array<struct timespec, 2>> times_;
     bool committed_ = false;
 };
+
+// Writes all `size` bytes to `fd`, through interruptions and short writes;
+// false when the file takes no more.
+bool writeWhole(int fd, const void* data, std::size_t size);
 
 }  // namespace krumple

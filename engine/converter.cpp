@@ -24,12 +24,7 @@ bool copyByReading(int in, int out, std::int64_t& copied) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return false;
         if (n == 0) return true;
-        for (ssize_t done = 0; done < n;) {
-            const ssize_t w = ::write(out, buffer.data() + done, static_cast<std::size_t>(n - done));
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) return false;
-            done += w;
-        }
+        if (!writeWhole(out, buffer.data(), static_cast<std::size_t>(n))) return false;
         copied += n;
     }
 }

@@ -15,17 +15,6 @@ namespace krumple {
 namespace {
 using vips::VImage;
 
-bool writeAll(int fd, const Blob& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // A target over a file descriptor that remembers a failed write. Some savers
 // ignore a failed final flush and report success over a short file (seen on
 // a full disk), so success is decided here, not by the saver.
@@ -36,18 +25,11 @@ struct DescriptorSink {
 
 gint64 sinkWrite(VipsTargetCustom*, const void* data, gint64 length, DescriptorSink* sink) {
     const HeldForScope held(sink);
-    const auto* bytes = static_cast<const char*>(data);
-    gint64 done = 0;
-    while (done < length) {
-        const ssize_t n = ::write(sink->fd, bytes + done, static_cast<std::size_t>(length - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            sink->failed = true;
-            return -1;
-        }
-        done += n;
+    if (length < 0 || !writeWhole(sink->fd, data, static_cast<std::size_t>(length))) {
+        sink->failed = true;
+        return -1;
     }
-    return done;
+    return length;
 }
 
 gint64 sinkRead(VipsTargetCustom*, void* buffer, gint64 length, DescriptorSink* sink) {
@@ -113,7 +95,7 @@ public:
         save(targetFor(sink_));
         takeOver(&sink_);
     }
-    void write(const Blob& bytes) override { sink_.failed = sink_.failed || !writeAll(sink_.fd, bytes); }
+    void write(const Blob& bytes) override { sink_.failed = sink_.failed || !writeWhole(sink_.fd, bytes.data(), bytes.size()); }
     bool failed() const { return sink_.failed; }
 
 private:

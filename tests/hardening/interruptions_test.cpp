@@ -95,27 +95,35 @@ TEST_F(Interruptions, CancelAtRandomMomentsWhileOriginalsAreKept) {
 }
 
 // Each kill lands while the first original is being copied: a preloaded shim
-// slows copying and says when it has begun. The copy never appears.
+// slows copying and says when it has begun. The copy never appears. Where
+// copying between files is refused, copies are read and written, whole.
 TEST_F(Interruptions, KilledDuringAKeptCopyLeavesNoPartialCopy) {
     SCOPED_TRACE("KRUMPLE_SEED=" + std::to_string(seed));
     addSources(2, 500, "jpg");
     const FolderSnapshot before(src);
     const auto chunks = static_cast<int>((fs::file_size(src / "p0.jpg") + 32767) / 32768);
     ASSERT_GE(chunks, 4);
-    const auto cli = [&](const fs::path& folder, const fs::path& mark) {
+    const auto cli = [&](const fs::path& folder, const fs::path& mark, bool refuse = false) {
         const char* asan = std::getenv("ASAN_OPTIONS");
+        Strings environment{std::string("LD_PRELOAD=") + KRUMPLE_SLOW_COPY_PATH, "KRUMPLE_COPY_MARK=" + mark.string(),
+                            // The shim comes before the sanitizer's runtime.
+                            std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0"};
+        if (refuse) environment.push_back("KRUMPLE_COPY_REFUSE=1");
         return std::make_unique<ChildProcess>(
             KRUMPLE_CLI_PATH,
             Strings{"--only-smaller", "--format", "png", "--jobs", "1", "--out", folder.string(), src.string()},
-            dir.path().string(),
-            Strings{std::string("LD_PRELOAD=") + KRUMPLE_SLOW_COPY_PATH, "KRUMPLE_COPY_MARK=" + mark.string(),
-                    // The shim comes before the sanitizer's runtime.
-                    std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0"});
+            dir.path().string(), environment);
     };
     auto whole = cli(dir / "whole", dir / "whole.mark");
     ASSERT_EQ(whole->wait(), 0) << whole->err;
     ASSERT_EQ(filesUnder(dir / "whole").size(), 2u);
     ASSERT_GE(fs::file_size(dir / "whole.mark"), static_cast<std::uintmax_t>(2 * chunks)) << "the shim was not used";
+    auto refused = cli(dir / "refused", dir / "refused.mark", true);
+    ASSERT_EQ(refused->wait(), 0) << refused->err;
+    ASSERT_TRUE(fs::exists(dir / "refused.mark")) << "the shim was not used";
+    ASSERT_EQ(filesUnder(dir / "refused").size(), 2u);
+    for (const fs::path& copy : filesUnder(dir / "refused"))
+        EXPECT_EQ(readFile(copy), readFile(src / copy.filename())) << copy;
 
     for (int k = 0; k < 6; ++k) {
         SCOPED_TRACE("kill " + std::to_string(k));

@@ -1,13 +1,15 @@
 // Preloaded into the command line by the kill tests: each copy_file_range
 // moves at most 32 kB and takes 25 ms, and appends a byte to the file named
 // by KRUMPLE_COPY_MARK, so a test can tell a copy has begun and kill the
-// process while it is still going.
+// process while it is still going. With KRUMPLE_COPY_REFUSE set it fails as
+// across file systems, so copies must go by reading and writing.
 
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 
@@ -21,6 +23,10 @@ extern "C" ssize_t copy_file_range(int in, off64_t* inOffset, int out, off64_t* 
             [[maybe_unused]] const ssize_t n = ::write(fd, "c", 1);
             ::close(fd);
         }
+    }
+    if (std::getenv("KRUMPLE_COPY_REFUSE")) {
+        errno = EXDEV;
+        return -1;
     }
     const timespec pause{0, 25'000'000};
     ::nanosleep(&pause, nullptr);
