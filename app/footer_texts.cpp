@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include "fmt.h"
+#include "list_totals.h"
 
 namespace krumple::app {
 namespace {
@@ -12,29 +13,24 @@ QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data()
 }  // namespace
 
 Totals totals(const Store& store) {
-    const auto count = static_cast<qlonglong>(store.items().size());
-    if (count == 0) return {QCoreApplication::translate("FooterBar", "No files"), {}};
-    const std::vector<ImageItem> done = store.doneItems();
-    if (done.empty())
+    const ListTotals sums = totalsOf(store.items());
+    if (sums.count == 0) return {QCoreApplication::translate("FooterBar", "No files"), {}};
+    const auto count = static_cast<qlonglong>(sums.count);
+    if (sums.done == 0)
         return {QCoreApplication::translate("FooterBar", "%1 files \u00B7 %2")
                     .arg(count)
-                    .arg(fromUtf8(Fmt::byteCount(store.totalOriginals()))),
+                    .arg(fromUtf8(Fmt::byteCount(sums.originals))),
                 {}};
     // Like against like: the converted files' own sources, not the whole list.
-    std::int64_t doneOriginals = 0;
-    qlonglong kept = 0;
-    for (const ImageItem& it : done) {
-        doneOriginals += it.originalSize;
-        kept += it.rejectedOutputSize ? 1 : 0;
-    }
+    const auto kept = static_cast<qlonglong>(sums.kept);
     QString counts = QCoreApplication::translate("FooterBar", "%1 of %2 converted")
-                         .arg(static_cast<qlonglong>(done.size()) - kept)
+                         .arg(static_cast<qlonglong>(sums.done) - kept)
                          .arg(count);
     if (kept > 0)
         counts += kept == 1 ? QCoreApplication::translate("FooterBar", " \u00B7 1 original kept")
                             : QCoreApplication::translate("FooterBar", " \u00B7 %1 originals kept").arg(kept);
     return {QCoreApplication::translate("FooterBar", "Total: %1")
-                .arg(fromUtf8(Fmt::savings(doneOriginals, store.doneOutputs()))),
+                .arg(fromUtf8(Fmt::savings(sums.doneOriginals, sums.doneOutputs))),
             counts};
 }
 

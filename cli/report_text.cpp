@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "fmt.h"
+#include "list_totals.h"
 
 namespace krumple::cli {
 
@@ -104,26 +105,14 @@ std::string resultJson(const ImageItem& item) {
 }
 
 std::vector<std::string> totalsLines(const std::vector<ImageItem>& items) {
-    if (items.empty()) return {"No files"};
-    std::int64_t originals = 0;
-    std::int64_t doneOriginals = 0;
-    std::int64_t doneOutputs = 0;
-    std::int64_t doneCount = 0;
-    std::int64_t keptCount = 0;
-    for (const auto& it : items) {
-        originals += it.originalSize;
-        if (it.status.kind() != ItemStatus::done) continue;
-        ++doneCount;
-        if (it.rejectedOutputSize) ++keptCount;
-        doneOriginals += it.originalSize;
-        doneOutputs += it.outputSize.value_or(0);
-    }
-    const auto count = static_cast<long long>(items.size());
-    if (doneCount == 0) return {std::to_string(count) + " files \u00B7 " + Fmt::byteCount(originals)};
+    const ListTotals sums = totalsOf(items);
+    if (sums.count == 0) return {"No files"};
+    if (sums.done == 0) return {std::to_string(sums.count) + " files \u00B7 " + Fmt::byteCount(sums.originals)};
     // Like against like: the converted files' sources only.
-    std::string counts = std::to_string(doneCount - keptCount) + " of " + std::to_string(count) + " converted";
-    if (keptCount > 0) counts += " \u00B7 " + std::to_string(keptCount) + (keptCount == 1 ? " original" : " originals") + " kept";
-    return {"Total: " + Fmt::savings(doneOriginals, doneOutputs), counts};
+    std::string counts = std::to_string(sums.done - sums.kept) + " of " + std::to_string(sums.count) + " converted";
+    if (sums.kept > 0)
+        counts += " \u00B7 " + std::to_string(sums.kept) + (sums.kept == 1 ? " original" : " originals") + " kept";
+    return {"Total: " + Fmt::savings(sums.doneOriginals, sums.doneOutputs), counts};
 }
 
 std::string progressBar(std::int64_t completed, std::int64_t total, int width) {

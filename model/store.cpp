@@ -139,26 +139,6 @@ bool Store::canConvert() const {
            (outputMode_ == OutputMode::alongside || outputFolder_.has_value());
 }
 
-std::vector<ImageItem> Store::doneItems() const {
-    std::vector<ImageItem> done;
-    for (const auto& it : items_)
-        if (it.status.kind() == ItemStatus::done) done.push_back(it);
-    return done;
-}
-
-std::int64_t Store::totalOriginals() const {
-    std::int64_t sum = 0;
-    for (const auto& it : items_) sum += it.originalSize;
-    return sum;
-}
-
-std::int64_t Store::doneOutputs() const {
-    std::int64_t sum = 0;
-    for (const auto& it : items_)
-        if (it.status.kind() == ItemStatus::done) sum += it.outputSize.value_or(0);
-    return sum;
-}
-
 // --- Removal -----------------------------------------------------------------
 
 void Store::rebuildRows() {

@@ -123,9 +123,6 @@ public:
     std::optional<ImageItem> selectedItem() const;
     // Items listed, no batch running, and alongside mode or a folder chosen.
     bool canConvert() const;
-    std::vector<ImageItem> doneItems() const;
-    std::int64_t totalOriginals() const;  // every item, whatever its status
-    std::int64_t doneOutputs() const;     // done items only
 
     // --- Removal (each does nothing while a batch runs) ----------------------
     void remove(ItemId id);

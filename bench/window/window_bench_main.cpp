@@ -20,6 +20,7 @@
 #include "bench_pictures.h"
 #include "file_list.h"
 #include "gap_recorder.h"
+#include "list_totals.h"
 #include "krumple_app.h"
 #include "main_window.h"
 #include "paths.h"
@@ -165,7 +166,7 @@ int main(int argc, char* argv[]) {
             },
             [&] { return addedToo && !store.isRunning(); });
     const std::size_t listed = store.items().size();
-    const auto converted = store.doneItems().size();
+    const auto converted = static_cast<std::size_t>(totalsOf(store.items()).done);
 
     std::printf("| phase | seconds | timer ticks | longest gap (ms) | 99th percentile (ms) | gaps over 100 ms | "
                 "longest gap / idle | thumbnails decoded |\n");

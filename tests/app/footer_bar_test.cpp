@@ -43,7 +43,7 @@ private Q_SLOTS:
         QVERIFY(s.addAndWait({paths[0]}));
         QCOMPARE(s.texts()[1], QString("Convert 1 Image"));
         QVERIFY(s.addAndWait({paths[1]}));
-        const QString headline = "2 files \u00B7 " + QString::fromStdString(Fmt::byteCount(s.store().totalOriginals()));
+        const QString headline = "2 files \u00B7 " + QString::fromStdString(Fmt::byteCount(s.store().items().at(0).originalSize + s.store().items().at(1).originalSize));
         QCOMPARE(s.texts(), (QStringList{headline, "Convert 2 Images", "on", ""}));
         QCOMPARE(s.visible(), (std::vector<bool>{true, true, false, false, false}));
 

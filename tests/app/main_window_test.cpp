@@ -174,9 +174,13 @@ private Q_SLOTS:
         QCOMPARE(status(0).startsWith("Original kept (output was "), onlySmaller);
 
         // The saving compares the converted files with their own sources, not the whole list.
-        std::int64_t sources = 0;
-        for (const ImageItem& item : store.doneItems()) sources += item.originalSize;
-        const QString total = "Total: " + QString::fromStdString(Fmt::savings(sources, store.doneOutputs()));
+        std::int64_t sources = 0, outputs = 0;
+        for (const ImageItem& item : store.items())
+            if (item.status.kind() == ItemStatus::done) {
+                sources += item.originalSize;
+                outputs += item.outputSize.value_or(0);
+            }
+        const QString total = "Total: " + QString::fromStdString(Fmt::savings(sources, outputs));
         QCOMPARE(footer->headline()->text(), vanished < 5 ? total : before);
         QCOMPARE(footer->convertedLine()->text(), converted);
         QCOMPARE(footer->convertedLine()->isVisible(), !converted.isEmpty());

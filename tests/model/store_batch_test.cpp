@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "image_io.h"
+#include "list_totals.h"
 #include "test_support.h"
 
 namespace krumple::test {
@@ -158,7 +159,9 @@ TEST_P(OnlySmaller, AnOutputNoSmallerNeverAppearsAndTheOriginalCounts) {
         EXPECT_EQ(tiny.outputURL, outputs / "tiny.png");
         EXPECT_EQ(readFile(outputs / "tiny.png"), readFile(dir / "src/tiny.png"));
         EXPECT_EQ(treeOf(outputs), expected);
-        EXPECT_EQ(store->doneOutputs(), *plain.outputSize + tiny.originalSize);
+        const ListTotals sums = totalsOf(store->items());
+        EXPECT_EQ(sums.doneOutputs, *plain.outputSize + tiny.originalSize);
+        EXPECT_EQ(sums.kept, 1);
     }
 }
 
