@@ -57,7 +57,7 @@ int lowestMeeting(int lowest, int highest, double target, const std::function<do
     std::optional<double> failAt, passAt;
     int sameSide = 0;
     bool lastPassed = false;
-    while (pass - fail > 1) {
+    while (pass - fail > 1 && !(passAt && *passAt >= closeEnough * target)) {
         int next = (fail + pass) / 2;
         // The distance falls about geometrically as the quality rises: aim
         // between two measured ends on that line, unless one end keeps moving.

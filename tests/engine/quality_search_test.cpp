@@ -135,8 +135,8 @@ TEST_P(Search, AutoMeetsItsDistanceAtTheLowestQualityThatDoes) {
         const double measured = distanceOf(src, out("auto"));
         EXPECT_LE(measured, target);
         EXPECT_NEAR(measured, *chosen->distance, 0.01);
-        if (*chosen->quality <= 0.05) continue;
-        // One percent lower misses the target.
+        if (*chosen->quality <= 0.05 || *chosen->distance >= closeEnough * target) continue;
+        // Unless close enough already, one percent lower misses the target.
         ConvertSettings lower = settings();
         lower.quality = *chosen->quality - 0.01;
         ASSERT_TRUE(Converter::convert(src, out("lower"), lower));
@@ -203,6 +203,8 @@ TEST(Search, TheLowestQualityMeetingATargetIsFoundInFewMeasures) {
         {"flat then falling", [](int q) { return q < 30 ? 3.0 : 3.0 - (q - 30) * 0.05; }, 1.0, 70},
         {"every quality meets", [](int) { return 0.2; }, 1.0, 5},
         {"none meets", [](int) { return 4.0; }, 1.0, 99},
+        // 50 is the lowest; 51 to 54 lie within 3 % under the target.
+        {"gentle", [](int q) { return 2.0 - q * 0.01; }, 1.5, 50},
     };
     for (const Case& c : cases) {
         std::set<int> measured;
@@ -210,7 +212,11 @@ TEST(Search, TheLowestQualityMeetingATargetIsFoundInFewMeasures) {
             measured.insert(q);
             return c.measure(q);
         });
-        EXPECT_EQ(found, c.expected) << c.what;
+        const double at = c.measure(found);
+        if (at > c.target || at < closeEnough * c.target) {
+            EXPECT_EQ(found, c.expected) << c.what;
+        }
+        EXPECT_GE(found, c.expected) << c.what;
         EXPECT_TRUE(measured.contains(found)) << c.what;
         EXPECT_LE(measured.size(), 8u) << c.what;
     }
