@@ -6,19 +6,17 @@
 // API, as butteraugli_main computes it). Then the one fixed quality that meets
 // TARGET on every photo, and the bytes of the whole set at it.
 
-#include <sys/resource.h>
+#include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <string>
 
-#include <vips/vips8>
-
 #include "butteraugli_distance.h"
 #include "converter.h"
 #include "image_library.h"
+#include "output_checks.h"
 #include "rgb_image.h"
 #include "text_table.h"
 
@@ -28,40 +26,7 @@ using namespace krumple::bench;
 
 namespace {
 
-double cpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 Rgb decodedOutput(const fs::path& file) { return decodePhoto(file, 0); }
-
-// The 3-norm butteraugli_main prints for the two files.
-double toolDistance(const fs::path& reference, const fs::path& distorted) {
-    const std::string command = "butteraugli_main '" + reference.string() + "' '" + distorted.string() + "' 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return -1;
-    std::string output;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
-    ::pclose(pipe);
-    const auto at = output.find("3-norm: ");
-    return at == std::string::npos ? -1 : std::stod(output.substr(at + 8));
-}
-
-struct Converted {
-    std::int64_t bytes = 0;
-    double cpu = 0;
-    Converter::Converted result;
-};
-
-Converted convertTimed(const fs::path& src, const fs::path& dst, const ConvertSettings& settings) {
-    const double start = cpuSeconds();
-    const auto result = Converter::convert(src, dst, settings);
-    if (!result || !result->written) throw std::runtime_error("conversion failed: " + src.string());
-    return {result->size, cpuSeconds() - start, *result};
-}
 
 }  // namespace
 
@@ -89,19 +54,17 @@ int main(int argc, char** argv) {
         writePpm(reference, work / "reference.ppm");
         ConvertSettings automatic{*format, 0.8, std::nullopt, false};
         automatic.targetDistance = target;
-        const Converted chosen = convertTimed(photo, work / ("auto." + ext), automatic);
-        // butteraugli_main reads PNG: the output as decoded by libvips.
-        vips::VImage::new_from_file((work / ("auto." + ext)).c_str()).write_to_file((work / "auto.png").c_str());
-        const double checked = toolDistance(work / "reference.ppm", work / "auto.png");
+        const TimedConversion chosen = convertWritten(photo, work / ("auto." + ext), automatic);
+        const double checked = outputToolDistance(work / "reference.ppm", work / ("auto." + ext));
         within += checked <= target ? 1 : 0;
-        const Converted fixed = convertTimed(photo, work / ("fixed." + ext), ConvertSettings{*format, 0.8, std::nullopt, false});
+        const TimedConversion fixed = convertWritten(photo, work / ("fixed." + ext), ConvertSettings{*format, 0.8, std::nullopt, false});
 
         // The lowest fixed quality meeting the target at full size.
         int lo = 5, hi = 99, lowest = 99;
         while (lo <= hi) {
             const int mid = (lo + hi) / 2;
             const fs::path probe = work / ("probe." + ext);
-            convertTimed(photo, probe, ConvertSettings{*format, mid / 100.0, std::nullopt, false});
+            convertWritten(photo, probe, ConvertSettings{*format, mid / 100.0, std::nullopt, false});
             if (butteraugli3Norm(reference, decodedOutput(probe)) <= target) {
                 lowest = mid;
                 hi = mid - 1;
@@ -112,13 +75,13 @@ int main(int argc, char** argv) {
         worstQuality = std::max(worstQuality, lowest);
         autoCpu += chosen.cpu;
         fixedCpu += fixed.cpu;
-        autoBytes += chosen.bytes;
+        autoBytes += chosen.result.size;
         table.add({photo.filename().string(), std::to_string(reference.width) + "x" + std::to_string(reference.height),
-                   std::to_string(chosen.bytes), bench::fixed(chosen.result.quality.value_or(0), 2),
+                   std::to_string(chosen.result.size), bench::fixed(chosen.result.quality.value_or(0), 2),
                    bench::fixed(chosen.result.distance.value_or(0), 3), bench::fixed(checked, 3),
                    bench::fixed(chosen.cpu, 2), bench::fixed(fixed.cpu, 2), std::to_string(lowest)});
         // Each row as it comes, so a long run that is stopped still shows what it measured.
-        std::cerr << photo.filename().string() << ": " << chosen.bytes << " bytes, quality "
+        std::cerr << photo.filename().string() << ": " << chosen.result.size << " bytes, quality "
                   << bench::fixed(chosen.result.quality.value_or(0), 2) << ", search "
                   << bench::fixed(chosen.result.distance.value_or(0), 3) << ", butteraugli_main "
                   << bench::fixed(checked, 3) << ", CPU " << bench::fixed(chosen.cpu, 2) << " s against "
@@ -129,7 +92,7 @@ int main(int argc, char** argv) {
     // The whole set at the one fixed quality that meets the target everywhere.
     std::int64_t worstBytes = 0;
     for (const fs::path& photo : photos)
-        worstBytes += convertTimed(photo, work / ("worst." + ext), ConvertSettings{*format, worstQuality / 100.0, std::nullopt, false}).bytes;
+        worstBytes += convertWritten(photo, work / ("worst." + ext), ConvertSettings{*format, worstQuality / 100.0, std::nullopt, false}).result.size;
     std::cout << "\nformat " << ext << ", target " << target << ", " << photos.size() << " photos\n"
               << "within target (butteraugli_main): " << within << " of " << photos.size() << "\n"
               << "one fixed quality meeting it on every photo: " << worstQuality << " %, " << worstBytes << " bytes\n"
