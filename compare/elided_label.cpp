@@ -14,9 +14,14 @@ void ElidedLabel::setText(const QString& text) {
     if (text == text_) return;
     text_ = text;
     setAccessibleName(text);
+    updateToolTip();
     updateGeometry();
     update();
 }
+
+void ElidedLabel::resizeEvent(QResizeEvent*) { updateToolTip(); }
+
+void ElidedLabel::updateToolTip() { setToolTip(shownText() == text_ ? QString() : text_); }
 
 QString ElidedLabel::shownText() const { return fontMetrics().elidedText(text_, mode_, width()); }
 

@@ -5,7 +5,8 @@
 
 namespace krumple {
 
-// One line of text, shortened with "…" where the mode says when it doesn't fit.
+// One line of text, shortened with "…" where the mode says when it doesn't
+// fit; the whole text is then its tooltip.
 class ElidedLabel : public QWidget {
     Q_OBJECT
 public:
@@ -21,8 +22,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void updateToolTip();
+
     QString text_;
     Qt::TextElideMode mode_;
     Qt::Alignment alignment_;

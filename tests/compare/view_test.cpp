@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "compare_fixture.h"
+#include "elided_label.h"
 #include "fmt.h"
 #include "status_placeholder.h"
 
@@ -192,6 +193,20 @@ private Q_SLOTS:
         f.view.setItem(item("/p/b.png", "/p/b.avif"));
         f.view.setItem(done);
         for (const auto& m : f.measures) QVERIFY(m.output != "/p/a.avif" || m.stop.stop_requested());
+    }
+
+    // A detail line cut short by a narrow pane still tells all, in its tooltip.
+    void aShortenedLineShowsWholeInItsTooltip() {
+        ElidedLabel label(Qt::ElideRight, Qt::AlignLeft);
+        const QString line = "2560\u00D71600" + dot + kb + dot + "WEBP" + dot + "nearly identical" + dot + "1.1";
+        label.setText(line);
+        label.show();
+        label.resize(label.sizeHint().width() / 2, label.sizeHint().height());
+        QVERIFY(label.shownText() != line);
+        QCOMPARE(label.toolTip(), line);
+        label.resize(label.sizeHint());
+        QCOMPARE(label.shownText(), line);
+        QVERIFY(label.toolTip().isEmpty());
     }
 
     // Under a distance of 1 nothing is coloured; past it the colour warms and
