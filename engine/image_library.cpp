@@ -5,6 +5,8 @@
 #include "image_io.h"
 #include "encoder.h"
 
+#include <vips/vector.h>  // not self-contained: after vips8 (from image_io.h)
+
 namespace krumple {
 
 namespace {
@@ -30,6 +32,9 @@ void setUp() {
     ready = true;
     // The operation cache can hand back an old decode of a file rewritten since.
     vips_cache_set_max(0);
+    // Resampling would compile Orc code per operation, and Orc 0.4.33 frees
+    // that code without its lock: threads decoding at once crashed on it.
+    vips_vector_set_enabled(FALSE);
     vips_operation_block_set("VipsForeignLoad", TRUE);
     for (const char* name : allowedLoaders) vips_operation_block_set(name, FALSE);
     // ImageMagick would also render SVG, MVG or MSL, which name other files

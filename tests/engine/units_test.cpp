@@ -1,18 +1,21 @@
 // The parts that work without files: which formats are offered, the size and
-// savings texts, our quality on each saver's scale, and the rewriting of the
-// metadata blocks.
+// savings texts, our quality on each saver's scale, the rewriting of the
+// metadata blocks, and how libvips is set up.
 
 #include <optional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <vips/vips.h>
+#include <vips/vector.h>
 
 #include "fmt.h"
 #include "metadata_blocks.h"
 #include "output_format.h"
 #include "encoder.h"
 #include "converter.h"
+#include "image_library.h"
 #include "test_support.h"
 
 namespace krumple {
@@ -27,6 +30,13 @@ TEST(AvailableFormats, InDeclarationOrderOnceEachAndAllSixHere) {
     EXPECT_EQ(OutputFormat::availableFrom(std::nullopt), Formats{});
     // Debian's libvips encodes all six, so the probe must find every one.
     EXPECT_EQ(OutputFormat::available(), Formats(OutputFormat::allCases().begin(), OutputFormat::allCases().end()));
+}
+
+// Orc 0.4.33 frees compiled code without taking its lock, so resampling on
+// several threads at once (thumbnails, a batch) could corrupt its code memory.
+TEST(ImageLibrary, CompilesNoOrcCode) {
+    ensureImageLibrary();
+    EXPECT_FALSE(vips_vector_isenabled());
 }
 
 TEST(SizeTexts, PercentRoundsHalvesAwayFromZeroAndSignsGains) {
