@@ -10,7 +10,7 @@
 # the quality chosen, butteraugli_main's 3-norm at full size; the photo's bytes
 # at the fixed 0.8 and at the lowest 5 %. Then the highest fixed quality at
 # which every photo fits, and both outputs' distances and bytes. Exit status 1
-# when an output breaks its cap. About 15 minutes for HEIC on two cores.
+# when an output breaks its cap. About 8 minutes for HEIC on two cores.
 #
 # Default caps: the first round figure above the largest photo's bytes at 5 %
 # (Elephants_5640x3172: HEIC 134,316, WebP 538,984, JPEG 584,392), so that every
