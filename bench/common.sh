@@ -17,3 +17,17 @@ build_bench() {
     fi
     cmake --build "$build" -j2 --target "$@" >&2
 }
+
+# on_photos PROGRAM ARG...: builds PROGRAM and runs it with the ARGs and then
+# every JPEG of the bench photos (16 files), checked against butteraugli_main.
+on_photos() {
+    local program=$1
+    shift
+    need butteraugli_main libjxl-devtools
+    need cmake cmake
+    need ninja ninja-build
+    build_bench "$program"
+    local photos
+    photos=$("$repo/bench/fetch-photos.sh")
+    "$build/bench/$program" "$@" "$photos"/nature/*.jpg "$photos"/abstract/*.jpg "$photos"/desktop/*.jpg
+}

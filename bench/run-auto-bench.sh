@@ -16,11 +16,4 @@ set -euo pipefail
 format=${1:-heic}
 target=${2:-1.6}
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-need butteraugli_main libjxl-devtools
-need cmake cmake
-need ninja ninja-build
-
-build_bench krumple-bench-auto
-
-photos=$("$repo/bench/fetch-photos.sh")
-"$build/bench/krumple-bench-auto" "$format" "$target" "$photos"/nature/*.jpg "$photos"/abstract/*.jpg "$photos"/desktop/*.jpg
+on_photos krumple-bench-auto "$format" "$target"

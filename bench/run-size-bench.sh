@@ -26,11 +26,4 @@ esac
 cap=${2:-$default_cap}
 [[ -n $cap ]] || { echo "no default cap for $format: give one" >&2; exit 2; }
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-need butteraugli_main libjxl-devtools
-need cmake cmake
-need ninja ninja-build
-
-build_bench krumple-bench-size
-
-photos=$("$repo/bench/fetch-photos.sh")
-"$build/bench/krumple-bench-size" "$format" "$cap" "$photos"/nature/*.jpg "$photos"/abstract/*.jpg "$photos"/desktop/*.jpg
+on_photos krumple-bench-size "$format" "$cap"
