@@ -9,6 +9,7 @@
 #include <system_error>
 #include <unordered_set>
 
+#include "difference.h"
 #include "report_text.h"
 #include "signal_watch.h"
 #include "store.h"
@@ -33,7 +34,8 @@ int usageError(const std::string& message) {
 // Prints each result as it is recorded, and the progress bar on a terminal.
 class Reporter : public StoreObserver {
 public:
-    Reporter(const Store& store, bool json) : store_(store), json_(json), bar_(::isatty(STDERR_FILENO) == 1) {}
+    Reporter(const Store& store, bool json, bool difference)
+        : store_(store), json_(json), difference_(difference), bar_(::isatty(STDERR_FILENO) == 1) {}
 
     void storeChanged(const StoreChange& change) override {
         if (change.field == StoreField::items && change.edit == StoreChange::ItemsEdit::updated) {
@@ -41,11 +43,21 @@ public:
                 const ImageItem* item = store_.item(id);
                 if (!item) continue;
                 const auto kind = item->status.kind();
-                if ((kind == ItemStatus::done || kind == ItemStatus::failed) && reported_.insert(id).second)
-                    print(json_ ? resultJson(*item) : resultLine(*item));
+                if ((kind == ItemStatus::done || kind == ItemStatus::failed) && reported_.insert(id).second) {
+                    const auto difference = measured(*item);
+                    print(json_ ? resultJson(*item, difference) : resultLine(*item, difference));
+                }
             }
         }
         if (change.field == StoreField::completed || change.field == StoreField::total) drawBar();
+    }
+
+    // On this thread while the conversions go on: it has nothing else to do.
+    std::optional<double> measured(const ImageItem& item) const {
+        if (!difference_ || item.status.kind() != ItemStatus::done || item.rejectedOutputSize || !item.outputURL)
+            return std::nullopt;
+        const auto difference = Converter::difference(item.url, *item.outputURL, 1);
+        return difference ? std::optional(difference->distance) : std::nullopt;
     }
 
     void print(const std::string& line) {
@@ -69,6 +81,7 @@ public:
 private:
     const Store& store_;
     bool json_;
+    bool difference_;
     bool bar_;
     bool barShown_ = false;
     std::unordered_set<ItemId> reported_;
@@ -144,7 +157,7 @@ int runBatchSession(const CliOptions& options) {
         return failures == 0 ? 0 : 1;
     }
 
-    Reporter reporter(*store, options.json);
+    Reporter reporter(*store, options.json, options.difference);
     store->subscribe(&reporter);
     store->startConversion();
     while (store->isRunning()) queue.runOne(std::chrono::seconds(1));

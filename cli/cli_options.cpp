@@ -72,6 +72,8 @@ std::string usageText() {
            "  --keep-structure  with --out: an image found in a folder PATH goes to\n"
            "                    DIR/<PATH's name>/<its folders below PATH>/\n"
            "  --jobs N          conversions at once (default: one per core)\n"
+           "  --difference      measure each output against its original at full size and tell\n"
+           "                    its Butteraugli distance (\"looks identical \u00B7 0.6\"); slow\n"
            "  --json            one JSON object per result instead of text\n"
            "  --list-formats    list the formats this system can write\n"
            "  --help            show this help\n"
@@ -123,6 +125,8 @@ std::expected<CliOptions, std::string> parseArguments(const std::vector<std::str
             error = flag(options.keepStructure);
         } else if (name == "--json") {
             error = flag(options.json);
+        } else if (name == "--difference") {
+            error = flag(options.difference);
         } else if (name == "--list-formats") {
             error = flag(options.listFormats);
         } else if (name == "--help" || name == "-h") {

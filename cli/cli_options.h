@@ -27,6 +27,7 @@ struct CliOptions {
     std::optional<std::filesystem::path> outputFolder;  // absent: next to the originals
     std::optional<int> jobs;                            // absent: one per core
     bool json = false;
+    bool difference = false;  // measure each output against its original at full size
     bool listFormats = false;
     bool help = false;
     bool version = false;

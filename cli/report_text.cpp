@@ -66,12 +66,13 @@ std::string searched(const ImageItem& item) {
 }
 }  // namespace
 
-std::string resultLine(const ImageItem& item) {
+std::string resultLine(const ImageItem& item, std::optional<double> difference) {
     const std::string name = item.url.native();
     if (item.status.kind() == ItemStatus::done && item.rejectedOutputSize)
         return name + ": " + Fmt::keptOriginal(item.originalSize, *item.rejectedOutputSize);
     if (item.status.kind() == ItemStatus::done)
-        return name + ": " + Fmt::savings(item.originalSize, item.outputSize.value_or(0)) + searched(item);
+        return name + ": " + Fmt::savings(item.originalSize, item.outputSize.value_or(0)) + searched(item) +
+               (difference ? " \u00B7 " + Fmt::distanceText(*difference) : std::string());
     if (item.status.kind() == ItemStatus::failed) return failureLine(name, item.status.message());
     return name + ": not converted";
 }
@@ -84,7 +85,7 @@ std::string failureJson(const std::string& path, std::string_view message) {
     return "{\"source\":" + jsonString(path) + ",\"status\":\"failed\",\"error\":" + jsonString(message) + "}";
 }
 
-std::string resultJson(const ImageItem& item) {
+std::string resultJson(const ImageItem& item, std::optional<double> difference) {
     const std::string source = item.url.native();
     if (item.status.kind() == ItemStatus::failed) return failureJson(source, item.status.message());
     if (item.status.kind() != ItemStatus::done)
@@ -100,6 +101,7 @@ std::string resultJson(const ImageItem& item) {
            ",\"outputSize\":" + std::to_string(out) + kept +
            (item.chosenQuality ? ",\"quality\":" + shortNumber(*item.chosenQuality) : std::string()) +
            (item.distance ? ",\"distance\":" + shortNumber(*item.distance) : std::string()) +
+           (difference ? ",\"difference\":" + shortNumber(*difference) : std::string()) +
            ",\"percent\":" + jsonString(Fmt::percent(item.originalSize, out)) +
            ",\"savings\":" + jsonString(Fmt::savings(item.originalSize, out)) + "}";
 }

@@ -59,14 +59,14 @@ QString convertedDetail(const ImageItem& item, const std::optional<PixelSize>& c
 }
 
 QString distanceText(double distance) {
-    // Words and figure agree at the edges: 0.96 shows as 1.0, and is judged so.
-    distance = std::round(distance * 10) / 10;
-    const char* words = distance < 1.0   ? QT_TRANSLATE_NOOP("Difference", "looks identical")
-                        : distance < 2.0 ? QT_TRANSLATE_NOOP("Difference", "nearly identical")
-                        : distance < 3.0 ? QT_TRANSLATE_NOOP("Difference", "small differences")
-                        : distance < 5.0 ? QT_TRANSLATE_NOOP("Difference", "visible differences")
-                                         : QT_TRANSLATE_NOOP("Difference", "large differences");
-    return QCoreApplication::translate("Difference", words) + separator + QString::number(distance, 'f', 1);
+    // The words are the engine's; these marks let them be translated here.
+    static_cast<void>(QT_TRANSLATE_NOOP("Difference", "looks identical"));
+    static_cast<void>(QT_TRANSLATE_NOOP("Difference", "nearly identical"));
+    static_cast<void>(QT_TRANSLATE_NOOP("Difference", "small differences"));
+    static_cast<void>(QT_TRANSLATE_NOOP("Difference", "visible differences"));
+    static_cast<void>(QT_TRANSLATE_NOOP("Difference", "large differences"));
+    return QCoreApplication::translate("Difference", Fmt::distanceWords(distance)) + separator +
+           QString::number(Fmt::shownDistance(distance), 'f', 1);
 }
 
 }  // namespace krumple

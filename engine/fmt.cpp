@@ -1,6 +1,7 @@
 #include "fmt.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include <glib.h>
 
@@ -24,6 +25,24 @@ std::string keptOriginal(std::int64_t original, std::int64_t output) {
 
 std::string overCap(std::int64_t cap, std::int64_t smallest) {
     return "Doesn't fit in " + byteCount(cap) + " (smallest " + byteCount(smallest) + ")";
+}
+
+double shownDistance(double distance) { return std::round(distance * 10) / 10; }
+
+const char* distanceWords(double distance) {
+    // Judged as shown, so words and figure agree at the edges.
+    distance = shownDistance(distance);
+    return distance < 1.0   ? "looks identical"
+           : distance < 2.0 ? "nearly identical"
+           : distance < 3.0 ? "small differences"
+           : distance < 5.0 ? "visible differences"
+                            : "large differences";
+}
+
+std::string distanceText(double distance) {
+    char figure[32];
+    std::snprintf(figure, sizeof figure, "%.1f", shownDistance(distance));
+    return std::string(distanceWords(distance)) + " \u00B7 " + figure;
 }
 
 std::string byteCount(std::int64_t bytes) {

@@ -14,6 +14,14 @@ std::string savings(std::int64_t from, std::int64_t to);
 std::string keptOriginal(std::int64_t original, std::int64_t output);
 // "Doesn't fit in 50 kB (smallest 61.2 kB)": a size cap no quality could meet.
 std::string overCap(std::int64_t cap, std::int64_t smallest);
+// A Butteraugli distance in tenths, as it is shown: 0.96 is 1.0.
+double shownDistance(double distance);
+// Words for a distance as shown: "looks identical" (below 1), "nearly
+// identical" (below 2), "small differences" (below 3), "visible differences"
+// (below 5), "large differences".
+const char* distanceWords(double distance);
+// "looks identical · 0.6"
+std::string distanceText(double distance);
 // One byte count as the desktop's file managers show it.
 std::string byteCount(std::int64_t bytes);
 

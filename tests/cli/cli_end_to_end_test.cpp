@@ -6,6 +6,7 @@
 
 #include "child_process.h"
 #include "image_io.h"
+#include "fmt.h"
 #include "test_support.h"
 
 namespace krumple::test {
@@ -122,6 +123,29 @@ TEST_F(CliTest, AutoQualityAndASizeCapChoosePerImage) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("p/a.png: Doesn't fit in 100 bytes (smallest "), std::string::npos) << r.out;
     EXPECT_EQ(namesIn(dir / "p"), (Names{"a.png", "a.webp"}));
+}
+
+// --difference measures each output whole; for a picture small enough to be
+// searched whole, it agrees with the distance the search chose by.
+TEST_F(CliTest, DifferenceMeasuresEachOutputAgainstItsOriginal) {
+    makePng(dir / "p/a.png", 200, 150);
+    const auto number = [](const std::string& json, const std::string& field) {
+        const auto at = json.find("\"" + field + "\":");
+        return at == std::string::npos ? -1.0 : std::stod(json.substr(at + field.size() + 3));
+    };
+    auto r = run({"--quality", "auto", "--difference", "--json", "--format", "webp", "--out", "auto", "p"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_GT(number(r.out, "distance"), 0) << r.out;
+    EXPECT_NEAR(number(r.out, "difference"), number(r.out, "distance"), 0.02 * number(r.out, "distance")) << r.out;
+
+    r = run({"--difference", "--format", "png", "--json", "--out", "png", "p"});
+    EXPECT_EQ(number(r.out, "difference"), 0) << r.out;
+    r = run({"--difference", "--format", "jpeg", "--quality", "0.05", "--out", "rough", "p"});
+    const auto at = r.out.find(" \u00B7 ");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    const std::string told = r.out.substr(at + 4, r.out.find('\n') - at - 4);
+    EXPECT_EQ(told, Fmt::distanceText(std::stod(told.substr(told.rfind(' ') + 1)))) << r.out;
+    EXPECT_GT(std::stod(told.substr(told.rfind(' ') + 1)), 2.0) << r.out;
 }
 
 TEST_F(CliTest, ExitStatusesAndWhatTheySay) {

@@ -10,12 +10,13 @@ namespace {
 TEST(CliOptionsTest, EveryOptionInBothSpellings) {
     const auto parsed = parseArguments({"--format", "webp", "--quality=0.5", "--max-width", "800", "--strip",
                                         "--out=/tmp/o", "--jobs", "3", "--json", "--only-smaller", "--keep-structure",
-                                        "a.jpg", "--", "--odd.jpg"},
+                                        "--difference", "a.jpg", "--", "--odd.jpg"},
                                        {OutputFormat::webp});
     ASSERT_TRUE(parsed) << parsed.error();
     EXPECT_EQ(parsed->format, OutputFormat(OutputFormat::webp));
     EXPECT_EQ(std::tuple(parsed->quality, parsed->maxSize, parsed->jobs), std::tuple(0.5, std::optional<std::int64_t>(800), std::optional(3)));
-    EXPECT_TRUE(parsed->stripMetadata && parsed->json && parsed->onlySmaller && parsed->keepStructure);
+    EXPECT_TRUE(parsed->stripMetadata && parsed->json && parsed->onlySmaller && parsed->keepStructure &&
+                parsed->difference);
     EXPECT_FALSE(parsed->keepDates);
     EXPECT_EQ(parsed->outputFolder, std::filesystem::path("/tmp/o"));
     EXPECT_EQ(parsed->paths, (std::vector<std::filesystem::path>{"a.jpg", "--odd.jpg"}));

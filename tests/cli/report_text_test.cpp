@@ -51,6 +51,14 @@ TEST(ReportTextTest, OneLinePerResult) {
     EXPECT_EQ(resultLine(searched), "s.jpg: " + Fmt::savings(3000, 1000) + " \u00B7 quality 62%, distance 1.414");
     const std::string json = resultJson(searched);
     EXPECT_NE(json.find(",\"quality\":0.62,\"distance\":1.414,"), std::string::npos) << json;
+    // The measured difference follows, its words judged on the figure shown.
+    EXPECT_EQ(resultLine(searched, 0.96), "s.jpg: " + Fmt::savings(3000, 1000) +
+                                              " \u00B7 quality 62%, distance 1.414 \u00B7 nearly identical \u00B7 1.0");
+    EXPECT_NE(resultJson(searched, 2.5).find(",\"difference\":2.5,"), std::string::npos);
+    for (const auto& [d, words] : std::vector<std::pair<double, std::string>>{
+             {0.0, "looks identical"}, {0.94, "looks identical"}, {1.96, "small differences"},
+             {4.9, "visible differences"}, {5.0, "large differences"}})
+        EXPECT_EQ(Fmt::distanceWords(d), words) << d;
     EXPECT_EQ(resultLine(itemOf("p/b.jpg", 3000, ItemStatus::failure("Couldn't decode the image"))),
               "p/b.jpg: Couldn't decode the image");
 }
