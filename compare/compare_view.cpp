@@ -195,6 +195,7 @@ void CompareView::setShowDifference(bool show) {
         differenceToggle_->setChecked(show);
     }
     updateDifference();
+    refreshTexts();
 }
 
 std::optional<CompareView::OutputKey> CompareView::outputKey() const {
@@ -262,7 +263,11 @@ void CompareView::refreshTexts() {
     }
     fileName_->setText(displayName(item_->url));
     originalPane_->setDetail(originalDetail(*item_, sizeOf(loads_->original())));
-    convertedPane_->setDetail(convertedDetail(*item_, sizeOf(loads_->converted()), distance()));
+    QString converted = convertedDetail(*item_, sizeOf(loads_->converted()), distance());
+    // The map was asked for and takes seconds a megapixel: say it is coming.
+    if (showDifference_ && measuring_ && measuring_ == outputKey())
+        converted += QStringLiteral(" \u00B7 ") + tr("measuring the difference\u2026");
+    convertedPane_->setDetail(converted);
     convertedPlaceholder_->setStatus(item_->status);
 }
 

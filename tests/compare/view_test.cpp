@@ -179,6 +179,7 @@ private Q_SLOTS:
         QVERIFY(f.finish("/p/a.png", picture(40)) && f.finish("/p/a.avif", picture(40)));
         QVERIFY(right->detail().endsWith("looks identical" + dot + "0.6"));
         f.view.setShowDifference(true);
+        QVERIFY(right->detail().endsWith("looks identical" + dot + "0.6" + dot + "measuring the difference\u2026"));
         QVERIFY(f.measured("/p/a.avif", MeasuredDifference{3.04, red}));
         QVERIFY(right->detail().endsWith("visible differences" + dot + "3.0"));
         QCOMPARE(right->imageArea()->image().pixelColor(5, 5), QColor(255, 0, 0));
