@@ -127,12 +127,23 @@ QualityChoice chooseQuality(const VImage& image, const MetadataBlocks& metadata,
     const Probe probe = probeOf(image);
     const double target = goal.distance.value_or(1.0) * (probe.whole ? 1.0 : tileMargin);
     std::map<int, QualityChoice> tried;
+    // Neighbouring qualities often make the very same file (HEIC's and
+    // AVIF's quantisers move in coarser steps): measured once.
+    std::vector<std::pair<Blob, double>> seen;
     const auto measure = [&](int percent) {
         Blob file = encodeAt(percent, probe.image, probe.whole ? metadata : MetadataBlocks{});
-        const std::vector<std::uint8_t> decoded = butteraugliInput(VImage::new_from_buffer(file.data(), file.size(), ""));
-        const auto distance = butteraugliDistance(probe.image.width(), probe.image.height(), probe.reference.data(),
-                                                  decoded.data());
-        if (!distance) throw vips::VError("butteraugli failed");
+        auto same = std::find_if(seen.begin(), seen.end(), [&](const auto& s) { return s.first == file; });
+        std::optional<double> distance;
+        if (same != seen.end()) {
+            distance = same->second;
+        } else {
+            const std::vector<std::uint8_t> decoded =
+                butteraugliInput(VImage::new_from_buffer(file.data(), file.size(), ""));
+            distance = butteraugliDistance(probe.image.width(), probe.image.height(), probe.reference.data(),
+                                           decoded.data());
+            if (!distance) throw vips::VError("butteraugli failed");
+            seen.emplace_back(file, *distance);
+        }
         tried[percent] = QualityChoice{probe.whole ? std::move(file) : Blob{}, percent / 100.0, distance,
                                        *distance <= target};
         return *distance;
