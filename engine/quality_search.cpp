@@ -106,21 +106,20 @@ QualityChoice chooseQuality(const VImage& image, const MetadataBlocks& metadata,
 
     if (goal.bytes) {
         // The highest quality that fits; the lowest one's file when none does.
-        std::optional<QualityChoice> best;
-        Blob lowest;
-        for (int lo = lowestPercent, hi = highestPercent; lo <= hi;) {
-            const int mid = (lo + hi) / 2;
-            Blob file = encodeAt(mid, image, metadata);
-            if (static_cast<std::int64_t>(file.size()) <= *goal.bytes) {
-                best = QualityChoice{std::move(file), mid / 100.0, std::nullopt, true};
-                lo = mid + 1;
-            } else {
-                if (mid == lowestPercent) lowest = std::move(file);
-                hi = mid - 1;
-            }
-        }
-        if (best) return std::move(*best);
-        return QualityChoice{std::move(lowest), lowestPercent / 100.0, std::nullopt, false};
+        // Sizes rise with quality, so the search runs over quality turned
+        // around, aiming along the size's slope as it does for distances.
+        std::map<int, Blob> files;
+        const auto sizeAt = [&](int percent) {
+            auto [at, made] = files.try_emplace(percent);
+            if (made) at->second = encodeAt(percent, image, metadata);
+            return static_cast<double>(at->second.size());
+        };
+        constexpr int turned = lowestPercent + highestPercent;
+        const int percent = turned - lowestMeeting(lowestPercent, highestPercent, static_cast<double>(*goal.bytes),
+                                                   [&](int lowness) { return sizeAt(turned - lowness); });
+        Blob file = std::move(files.at(percent));
+        const bool fits = static_cast<std::int64_t>(file.size()) <= *goal.bytes;
+        return QualityChoice{std::move(file), percent / 100.0, std::nullopt, fits};
     }
 
     // The lowest quality whose distance is within the goal; the highest when none is.

@@ -153,10 +153,12 @@ TEST_P(Search, AtMostNBytesIsTheHighestQualityThatFits) {
     const auto chosen = Converter::convert(src, out("capped"), capped);
     ASSERT_TRUE(chosen && chosen->written && chosen->quality);
     EXPECT_LE(static_cast<std::int64_t>(fs::file_size(out("capped"))), *capped.maxBytes);
-    // One percent higher would not fit.
-    fixed.quality = *chosen->quality + 0.01;
-    ASSERT_TRUE(Converter::convert(src, out("higher"), fixed));
-    EXPECT_GT(static_cast<std::int64_t>(fs::file_size(out("higher"))), *capped.maxBytes);
+    // Unless it fills the cap within 3 % already, one percent higher would not fit.
+    if (static_cast<double>(chosen->size) < closeEnough * static_cast<double>(*capped.maxBytes)) {
+        fixed.quality = *chosen->quality + 0.01;
+        ASSERT_TRUE(Converter::convert(src, out("higher"), fixed));
+        EXPECT_GT(static_cast<std::int64_t>(fs::file_size(out("higher"))), *capped.maxBytes);
+    }
 
     // Too small a cap: nothing written, and the smallest size reached is told.
     capped.maxBytes = 64;
