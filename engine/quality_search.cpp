@@ -108,11 +108,14 @@ QualityChoice chooseQuality(const VImage& image, const MetadataBlocks& metadata,
         // The highest quality that fits; the lowest one's file when none does.
         // Sizes rise with quality, so the search runs over quality turned
         // around, aiming along the size's slope as it does for distances.
+        // Only what could be chosen is held: files that fit, and the lowest
+        // quality's, which tells how far off a cap no quality meets is.
         std::map<int, Blob> files;
         const auto sizeAt = [&](int percent) {
-            auto [at, made] = files.try_emplace(percent);
-            if (made) at->second = encodeAt(percent, image, metadata);
-            return static_cast<double>(at->second.size());
+            Blob file = encodeAt(percent, image, metadata);
+            const auto size = static_cast<double>(file.size());
+            if (size <= static_cast<double>(*goal.bytes) || percent == lowestPercent) files[percent] = std::move(file);
+            return size;
         };
         constexpr int turned = lowestPercent + highestPercent;
         const int percent = turned - lowestMeeting(lowestPercent, highestPercent, static_cast<double>(*goal.bytes),
