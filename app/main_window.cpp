@@ -77,7 +77,6 @@ MainWindow::MainWindow(Store& store, ThumbCache& thumbs, QWidget* parent)
     contentLayout->addWidget(splitter_);
     content->setMinimumSize(minimumContentWidth, minimumContentHeight);
     setCentralWidget(content);
-    resize(minimumContentWidth + 200, minimumContentHeight + 140);
 
     drop_ = new DropTarget(content);
     overlay_ = new DropOverlay(content);
@@ -90,6 +89,8 @@ MainWindow::MainWindow(Store& store, ThumbCache& thumbs, QWidget* parent)
 
     addMenus(*this, store_);
     showSelected();
+    // Opens at its smallest, menus included: the size everything was laid out for.
+    resize(minimumSizeHint());
 }
 
 MainWindow::~MainWindow() = default;

@@ -46,6 +46,7 @@ private Q_SLOTS:
         QVERIFY(showsText(list->emptyState(), "PNG, JPEG, HEIC, TIFF, WebP and anything else your system can read"));
         QCOMPARE(s.window.rightPane()->currentWidget(), s.window.placeholder());
         QVERIFY(showsText(s.window.placeholder(), "Select a file to compare"));
+        QCOMPARE(s.window.centralWidget()->size(), QSize(1000, 620));  // opens at its smallest
         s.window.resize(300, 200);
         QTRY_VERIFY(s.window.centralWidget()->width() >= 1000 && s.window.centralWidget()->height() >= 620);
 
