@@ -9,7 +9,7 @@
 
 namespace krumple::app {
 
-void addMenus(QMainWindow& window, Store& store) {
+QAction* addMenus(QMainWindow& window, Store& store) {
     QMenu* file = window.menuBar()->addMenu(QCoreApplication::translate("AppMenus", "&File"));
     QAction* add = file->addAction(QCoreApplication::translate("AppMenus", "Add Images\u2026"));
     add->setObjectName(QStringLiteral("addImagesAction"));
@@ -20,6 +20,13 @@ void addMenus(QMainWindow& window, Store& store) {
     quit->setShortcut(QKeySequence::Quit);
     quit->setMenuRole(QAction::QuitRole);
     QObject::connect(quit, &QAction::triggered, &window, &QMainWindow::close);
+
+    QMenu* edit = window.menuBar()->addMenu(QCoreApplication::translate("AppMenus", "&Edit"));
+    QAction* remove = edit->addAction(QCoreApplication::translate("AppMenus", "Delete"));
+    remove->setObjectName(QStringLiteral("deleteAction"));
+    remove->setShortcut(QKeySequence::Delete);
+    QObject::connect(remove, &QAction::triggered, &window, [&store] { store.removeSelected(); });
+    return remove;
 }
 
 }  // namespace krumple::app

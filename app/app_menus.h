@@ -1,5 +1,6 @@
 #pragma once
 
+class QAction;
 class QMainWindow;
 
 namespace krumple {
@@ -8,7 +9,9 @@ class Store;
 
 namespace krumple::app {
 
-// The menu bar: File › Add Images… (Ctrl+O) and Quit. No command opens a second window.
-void addMenus(QMainWindow& window, Store& store);
+// The menu bar: File › Add Images… (Ctrl+O) and Quit; Edit › Delete (the
+// Delete key), which removes the selected row. No command opens a second
+// window. Returns Delete, whose enabled state the window keeps.
+QAction* addMenus(QMainWindow& window, Store& store);
 
 }  // namespace krumple::app

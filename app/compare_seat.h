@@ -16,6 +16,8 @@ public:
     virtual QWidget* widget() = 0;
     // The selected item, or its new copy after the store changed it.
     virtual void showItem(const ImageItem& item) = 0;
+    // Nothing is selected: the view starts afresh for the next item.
+    virtual void showNothing() = 0;
 };
 
 }  // namespace krumple::app

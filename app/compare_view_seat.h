@@ -15,6 +15,7 @@ public:
     ~CompareViewSeat() override { delete view_; }
     QWidget* widget() override { return view_; }
     void showItem(const ImageItem& item) override { view_->setItem(item); }
+    void showNothing() override { view_->setItem(std::nullopt); }
 
 private:
     QPointer<CompareView> view_ = new CompareView;

@@ -64,10 +64,10 @@ FileList::FileList(Store& store, ThumbCache& thumbs, QWidget* parent)
     // with it the comparison) to that row.
     view_->viewport()->installEventFilter(this);
 
-    for (const QKeySequence& keys : {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Backspace)}) {
-        auto* shortcut = new QShortcut(keys, view_, nullptr, nullptr, Qt::WidgetShortcut);
-        connect(shortcut, &QShortcut::activated, this, [this] { store_.removeSelected(); });
-    }
+    // Delete is the window's Edit menu command; a second shortcut on the same
+    // key would make both ambiguous.
+    auto* backspace = new QShortcut(QKeySequence(Qt::Key_Backspace), view_, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(backspace, &QShortcut::activated, this, [this] { store_.removeSelected(); });
 
     // Thumbnails are wanted only for rows on screen.
     connect(view_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { visibleRowsChanged(); });

@@ -20,7 +20,8 @@ class ThumbCache;
 
 // The middle of the left pane: the store's items as a selectable list, or,
 // while there are none, the invitation to drop files. The row selection is
-// the store's selection; Delete and the context menu remove rows.
+// the store's selection; Backspace and the context menu remove rows (Delete
+// is the window's Edit menu command).
 class FileList : public QWidget {
     Q_OBJECT
 public:

@@ -10,7 +10,7 @@
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Krumple"));
-    QApplication::setDesktopFileName(QStringLiteral("krumple"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.krumple.krumple"));
     QApplication::setWindowIcon(krumple::app::icons::applicationIcon());
 
     krumple::app::KrumpleApp app;

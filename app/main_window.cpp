@@ -47,6 +47,7 @@ MainWindow::MainWindow(Store& store, ThumbCache& thumbs, QWidget* parent)
       footer_(new FooterBar(store)),
       watch_(store, [this](const StoreChange& change) {
           if (change.field == StoreField::selection || change.field == StoreField::items) showSelected();
+          if (change.field == StoreField::selection || change.field == StoreField::isRunning) enableCommands();
       }) {
     setWindowTitle(QStringLiteral("Krumple"));
 
@@ -87,7 +88,8 @@ MainWindow::MainWindow(Store& store, ThumbCache& thumbs, QWidget* parent)
     connect(drop_, &DropTarget::dropped, this,
             [this](const std::vector<std::filesystem::path>& paths) { store_.add(paths); });
 
-    addMenus(*this, store_);
+    delete_ = addMenus(*this, store_);
+    enableCommands();
     showSelected();
     // Opens at its smallest, menus included: the size everything was laid out for.
     resize(minimumSizeHint());
@@ -102,9 +104,14 @@ void MainWindow::setCompareSeat(std::unique_ptr<CompareSeat> seat) {
     showSelected();
 }
 
+void MainWindow::enableCommands() {
+    delete_->setEnabled(store_.selection() && !store_.isRunning());
+}
+
 void MainWindow::showSelected() {
     const std::optional<ImageItem> selected = store_.selectedItem();
     if (!selected || !seat_) {
+        if (seat_ && shown_) seat_->showNothing();
         shown_.reset();
         right_->setCurrentWidget(placeholder_);
         return;

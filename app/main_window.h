@@ -50,6 +50,7 @@ public:
 
 private:
     void showSelected();
+    void enableCommands();
 
     Store& store_;
     QSplitter* splitter_;
@@ -61,6 +62,7 @@ private:
     FooterBar* footer_;
     DropTarget* drop_;
     DropOverlay* overlay_;
+    QAction* delete_ = nullptr;
     std::unique_ptr<CompareSeat> seat_;
     std::optional<ImageItem> shown_;  // what the seat was last handed
     StoreWatch watch_;

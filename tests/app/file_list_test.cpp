@@ -105,7 +105,7 @@ private Q_SLOTS:
         QCOMPARE(store.selection(), std::optional<ItemId>(store.items()[0].id));
     }
 
-    void selectionIsTheStoresAndDeleteRemovesIt() {
+    void selectionIsTheStoresAndBackspaceRemovesIt() {
         Shown s;
         Store& store = s.store();
         QVERIFY(s.addAndWait(s.images(4)));
@@ -125,7 +125,7 @@ private Q_SLOTS:
         QCOMPARE(view->selectionModel()->selectedIndexes(), QModelIndexList{s.list.model()->index(2)});
 
         view->setFocus();
-        QTest::keyClick(view, Qt::Key_Delete);
+        QTest::keyClick(view, Qt::Key_Backspace);
         QCOMPARE(store.items().size(), std::size_t{2});
         QCOMPARE(store.selection(), std::nullopt);
         QVERIFY(!view->selectionModel()->hasSelection());

@@ -14,6 +14,7 @@ namespace {
 struct RecordingSeat final : CompareSeat {
     QWidget* widget() override { return &view; }
     void showItem(const ImageItem& item) override { shown.push_back(item.id); }
+    void showNothing() override { shown.push_back(ItemId{}); }
     QWidget view;
     std::vector<ItemId> shown;
 };
@@ -74,8 +75,18 @@ private Q_SLOTS:
         QCOMPARE(s.window.rightPane()->currentWidget(), &recorder->view);
         s.store().setSelection(second);
         QCOMPARE(recorder->shown, (std::vector<ItemId>{first, second}));
-        s.store().remove(second);
+        // Edit > Delete removes the selected row; with nothing selected the
+        // view is told once, so it starts afresh for the next item.
+        auto* remove = s.window.findChild<QAction*>("deleteAction");
+        QVERIFY(remove && remove->isEnabled());
+        QCOMPARE(remove->shortcut(), QKeySequence(QKeySequence::Delete));
+        s.window.fileList()->view()->setFocus();
+        QTest::keyClick(s.window.fileList()->view(), Qt::Key_Delete);
+        QCOMPARE(s.store().items().size(), std::size_t{1});
         QCOMPARE(s.window.rightPane()->currentWidget(), s.window.placeholder());
+        QVERIFY(!remove->isEnabled());
+        s.store().remove(first);
+        QCOMPARE(recorder->shown, (std::vector<ItemId>{first, second, ItemId{}}));
     }
 
     void fileDragHighlightsAndDropAddsOnce() {

@@ -131,8 +131,11 @@ private Q_SLOTS:
         QVERIFY(right->hasImage());
 
         // No item is like a new view; the same item again loads from the start.
+        f.view.setZoom(8);
+        f.view.setHover(geom::Point{0.5, 0.5});
         f.view.setItem(std::nullopt);
         QCOMPARE(f.view.zoom(), 4.0);
+        QVERIFY(!f.view.hover());
         QVERIFY(!left->hasImage() && !right->hasImage());
         f.view.setItem(c);
         QVERIFY(f.finish("/p/c.png", picture(20)));
