@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds, and runs every test:
-#   1. the plain build's tests (build/)
+#   1. the plain build's tests (build/), then its Debian package's contents
 #   2. the same tests under AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/)
 #   3. the model's tests, the fault suite and Cancel at random moments under
 #      ThreadSanitizer (build-tsan/)
@@ -32,6 +32,7 @@ run_tests() {
 
 "$root/scripts/build.sh"
 run_tests plain "$root/build"
+"$root/scripts/package-check.sh" "$root/build"
 
 cmake -S "$root" -B "$root/build-asan" -G Ninja -DKRUMPLE_TESTS=ON -DKRUMPLE_SANITIZE=ON >/dev/null
 cmake --build "$root/build-asan" -j"$jobs"
