@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "figures.h"
 #include "file_list_model.h"
 #include "icons.h"
 #include "look.h"
@@ -102,9 +103,9 @@ void FileRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     switch (status.look) {
     case RowStatus::Look::none: break;
     case RowStatus::Look::text:
-    case RowStatus::Look::savings: statusWidth = calloutMetrics.horizontalAdvance(status.text); break;
+    case RowStatus::Look::savings: statusWidth = figures::width(calloutMetrics, status.text); break;
     case RowStatus::Look::spinner:
-        statusWidth = spinnerSide + spinnerGap + calloutMetrics.horizontalAdvance(status.text);
+        statusWidth = spinnerSide + spinnerGap + figures::width(calloutMetrics, status.text);
         break;
     case RowStatus::Look::failure:
         statusWidth = symbolSide + symbolGap + calloutMetrics.horizontalAdvance(status.text);
@@ -120,15 +121,15 @@ void FileRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     case RowStatus::Look::none: break;
     case RowStatus::Look::text:
     case RowStatus::Look::savings:
-        painter->drawText(statusBox, Qt::AlignRight | Qt::AlignVCenter,
-                          calloutMetrics.elidedText(status.text, Qt::ElideRight, statusBox.width()));
+        figures::draw(*painter, statusBox, Qt::AlignRight,
+                      figures::elided(calloutMetrics, status.text, Qt::ElideRight, statusBox.width()));
         break;
     case RowStatus::Look::spinner: {
         paintSpinner(*painter, QRectF(statusLeft, middle - spinnerSide / 2.0, spinnerSide, spinnerSide), status.color,
                      clock_.elapsed());
         const QRectF textBox = statusBox.adjusted(spinnerSide + spinnerGap, 0, 0, 0);
-        painter->drawText(textBox, Qt::AlignRight | Qt::AlignVCenter,
-                          calloutMetrics.elidedText(status.text, Qt::ElideRight, textBox.width()));
+        figures::draw(*painter, textBox, Qt::AlignRight,
+                      figures::elided(calloutMetrics, status.text, Qt::ElideRight, textBox.width()));
         break;
     }
     case RowStatus::Look::failure: {

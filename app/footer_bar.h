@@ -2,9 +2,9 @@
 
 #include <QWidget>
 
+#include "elided_label.h"
 #include "store_watch.h"
 
-class QLabel;
 class QProgressBar;
 class QPushButton;
 
@@ -18,8 +18,8 @@ public:
     explicit FooterBar(Store& store, QWidget* parent = nullptr);
 
     QProgressBar* progress() const { return progress_; }
-    QLabel* headline() const { return headline_; }
-    QLabel* convertedLine() const { return converted_; }
+    ElidedLabel* headline() const { return headline_; }
+    ElidedLabel* convertedLine() const { return converted_; }
     QPushButton* clearButton() const { return clear_; }
     QPushButton* convertButton() const { return convert_; }
     QPushButton* cancelButton() const { return cancel_; }
@@ -30,8 +30,8 @@ private:
 
     Store& store_;
     QProgressBar* progress_;
-    QLabel* headline_;
-    QLabel* converted_;
+    ElidedLabel* headline_;
+    ElidedLabel* converted_;
     QPushButton* clear_;
     QPushButton* convert_;
     QPushButton* cancel_;

@@ -29,7 +29,7 @@ QLabel* caption(const QString& text, QWidget* parent) {
     return label;
 }
 
-void dim(QLabel* label) { look::setForeground(label, look::secondary(label->palette())); }
+void dim(QWidget* label) { look::setForeground(label, look::secondary(label->palette())); }
 
 QHBoxLayout* row(QVBoxLayout* rows) {
     auto* line = new QHBoxLayout;
@@ -74,7 +74,7 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
       quality_(new QSlider(Qt::Horizontal, this)),
       maxFileSize_(new WholeNumberField(this)),
       kilobytes_(new QLabel(tr("kB"), this)),
-      qualityText_(new QLabel(this)),
+      qualityText_(new ElidedLabel(Qt::ElideRight, Qt::AlignRight, this)),
       limitWidth_(new QCheckBox(tr("Max"), this)),
       limitedSide_(new QComboBox(this)),
       maxWidth_(new WholeNumberField(this)),
@@ -107,7 +107,6 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
     quality_->setPageStep(sliderScale / 10);
     quality_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     qualityText_->setFixedWidth(105);
-    qualityText_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     dim(qualityText_);
     qualityMode_->addItems({tr("Fixed"), tr("Auto"), tr("At most")});
     qualityMode_->setAccessibleName(tr("Quality"));

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include "elided_label.h"
 #include "store_watch.h"
 
 class QCheckBox;
@@ -29,7 +30,7 @@ public:
     QComboBox* qualityModePicker() const { return qualityMode_; }  // fixed, auto, at most: QualityMode's order
     QSlider* qualitySlider() const { return quality_; }
     WholeNumberField* maxFileSizeField() const { return maxFileSize_; }  // kB
-    QLabel* qualityText() const { return qualityText_; }
+    ElidedLabel* qualityText() const { return qualityText_; }
     QCheckBox* limitWidthToggle() const { return limitWidth_; }
     WholeNumberField* maxWidthField() const { return maxWidth_; }
     QComboBox* limitedSidePicker() const { return limitedSide_; }
@@ -57,7 +58,7 @@ private:
     QSlider* quality_;
     WholeNumberField* maxFileSize_;
     QLabel* kilobytes_;
-    QLabel* qualityText_;
+    ElidedLabel* qualityText_;
     QCheckBox* limitWidth_;
     QComboBox* limitedSide_;  // width, height, longer side: in LimitedSide's order
     WholeNumberField* maxWidth_;

@@ -1,7 +1,11 @@
 #include "elided_label.h"
 
+#include <cmath>
+
 #include <QFontMetrics>
 #include <QPainter>
+
+#include "figures.h"
 
 namespace krumple {
 
@@ -23,11 +27,10 @@ void ElidedLabel::resizeEvent(QResizeEvent*) { updateToolTip(); }
 
 void ElidedLabel::updateToolTip() { setToolTip(shownText() == text_ ? QString() : text_); }
 
-QString ElidedLabel::shownText() const { return fontMetrics().elidedText(text_, mode_, width()); }
+QString ElidedLabel::shownText() const { return figures::elided(QFontMetricsF(font()), text_, mode_, width()); }
 
 QSize ElidedLabel::sizeHint() const {
-    const QFontMetrics metrics = fontMetrics();
-    return {metrics.horizontalAdvance(text_), metrics.height()};
+    return {int(std::ceil(figures::width(QFontMetricsF(font()), text_))), fontMetrics().height()};
 }
 
 QSize ElidedLabel::minimumSizeHint() const { return {0, fontMetrics().height()}; }
@@ -35,7 +38,7 @@ QSize ElidedLabel::minimumSizeHint() const { return {0, fontMetrics().height()};
 void ElidedLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(rect(), int(alignment_ | Qt::AlignVCenter), shownText());
+    figures::draw(painter, rect(), alignment_, shownText());
 }
 
 }  // namespace krumple

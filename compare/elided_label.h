@@ -6,7 +6,8 @@
 namespace krumple {
 
 // One line of text, shortened with "…" where the mode says when it doesn't
-// fit; the whole text is then its tooltip.
+// fit; the whole text is then its tooltip. Digits are set in cells of one
+// width (figures.h), so numbers that change don't jitter.
 class ElidedLabel : public QWidget {
     Q_OBJECT
 public:

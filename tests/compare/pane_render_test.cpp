@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "compare_fixture.h"
+#include "figures.h"
 
 using namespace krumple;
 
@@ -41,6 +42,30 @@ QRgb at(const QImage& grabbed, QPointF p) {
 class PaneRenderTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // Numbers that change keep their width: every digit takes the widest
+    // digit's cell, whatever the font gives each; other text keeps the font's
+    // own advances (runs, so kerning stays).
+    void digitsTakeCellsOfOneWidth() {
+        const auto advance = [](const QString& run) {
+            qreal w = 0;
+            for (const QChar c : run) w += c == u'1' ? 3 : c.isDigit() ? 7 : c == u'.' ? 2 : 5;
+            return run == " kB" ? 14.0 : w;  // kerned
+        };
+        const std::vector<qreal> ones = figures::layout("1.1 kB", advance);
+        const std::vector<qreal> eights = figures::layout("8.8 kB", advance);
+        QCOMPARE(ones, eights);
+        QCOMPARE(ones, (std::vector<qreal>{0, 7, 9, 16, 21, 26, 30}));
+
+        const QFontMetricsF metrics(QApplication::font());
+        const QString text = "12.4 MB \u2192 800.0 kB (-94%)";
+        QCOMPARE(figures::elided(metrics, text, Qt::ElideRight, figures::width(metrics, text)), text);
+        for (const qreal room : {20.0, 60.0, 120.0}) {
+            const QString shown = figures::elided(metrics, text, Qt::ElideRight, room);
+            QVERIFY(shown.endsWith(u'\u2026'));
+            QVERIFY(figures::width(metrics, shown) <= room);
+        }
+    }
+
     void loupe_data() {
         QTest::addColumn<double>("zoom");
         QTest::addColumn<QSize>("size");
