@@ -38,7 +38,11 @@ usr=$tree/usr
 share=$usr/share
 
 for program in krumple krumple-cli; do
-  [ -x "$usr/bin/$program" ] || fail "usr/bin/$program is missing"
+  if [ ! -x "$usr/bin/$program" ]; then
+    fail "usr/bin/$program is missing"
+  elif ! file -b "$usr/bin/$program" | grep -q '^ELF.*executable'; then
+    fail "usr/bin/$program is not a program: $(file -b "$usr/bin/$program")"
+  fi
 done
 # Tests, benches and fuzz targets stay in the build.
 extra=$(find "$tree" -type f ! -path "$share/*" ! -path "$usr/bin/krumple" ! -path "$usr/bin/krumple-cli")
