@@ -62,6 +62,9 @@ if [ -f "$metainfo" ]; then
   appstreamcli validate --no-net "$metainfo" >/dev/null ||
     fail "$app_id.metainfo.xml does not pass appstreamcli validate: $(appstreamcli validate --no-net "$metainfo" 2>&1)"
   grep -q "<release version=\"$version\"" "$metainfo" || fail "$app_id.metainfo.xml has no release $version"
+  # The metainfo, the desktop entry it launches and the icon, together.
+  appstreamcli validate-tree --no-net "$tree" >/dev/null ||
+    fail "the installed tree does not pass appstreamcli validate-tree: $(appstreamcli validate-tree --no-net "$tree" 2>&1)"
 else
   fail "share/metainfo/$app_id.metainfo.xml is missing"
 fi
