@@ -1,8 +1,10 @@
 #include "quality_search.h"
 
 #include <algorithm>
-#include <map>
 #include <cmath>
+#include <functional>
+#include <map>
+#include <string_view>
 
 #include "butteraugli.h"
 
@@ -130,11 +132,14 @@ QualityChoice chooseQuality(const VImage& image, const MetadataBlocks& metadata,
     const double target = goal.distance.value_or(1.0) * (probe.whole ? 1.0 : tileMargin);
     std::map<int, QualityChoice> tried;
     // Neighbouring qualities often make the very same file (HEIC's and
-    // AVIF's quantisers move in coarser steps): measured once.
-    std::vector<std::pair<Blob, double>> seen;
+    // AVIF's quantisers move in coarser steps): measured once. Files are
+    // known by size and hash, so each probe's bytes aren't kept twice.
+    std::map<std::pair<std::size_t, std::size_t>, double> seen;
     const auto measure = [&](int percent) {
         Blob file = encodeAt(percent, probe.image, probe.whole ? metadata : MetadataBlocks{});
-        auto same = std::find_if(seen.begin(), seen.end(), [&](const auto& s) { return s.first == file; });
+        const std::pair key{file.size(), std::hash<std::string_view>{}(std::string_view(
+                                             reinterpret_cast<const char*>(file.data()), file.size()))};
+        auto same = seen.find(key);
         std::optional<double> distance;
         if (same != seen.end()) {
             distance = same->second;
@@ -144,7 +149,7 @@ QualityChoice chooseQuality(const VImage& image, const MetadataBlocks& metadata,
             distance = butteraugliDistance(probe.image.width(), probe.image.height(), probe.reference.data(),
                                            decoded.data());
             if (!distance) throw vips::VError("butteraugli failed");
-            seen.emplace_back(file, *distance);
+            seen.emplace(key, *distance);
         }
         tried[percent] = QualityChoice{probe.whole ? std::move(file) : Blob{}, percent / 100.0, distance,
                                        *distance <= target};

@@ -84,6 +84,18 @@ TEST(Butteraugli, TilesAddUpToTheWholePicture) {
     const std::size_t x = at % 1000, y = at / 1000;
     EXPECT_GE(tiled->map.values[(y / 4) * 250 + x / 4], 0.95f * worst);
 
+    // No seams: along the tiles' edges the map is the whole picture's, which
+    // it would not be if tiles were measured without their surroundings.
+    const auto unshrunk = tiledDistance(1000, 700, a.data(), b.data(), 256, 64, 1);
+    ASSERT_TRUE(unshrunk);
+    double off = 0, along = 0;
+    for (std::size_t y = 0; y < 700; ++y)
+        for (const std::size_t x : {255, 256, 511, 512, 767, 768}) {
+            off += std::abs(unshrunk->map.values[y * 1000 + x] - map.values[y * 1000 + x]);
+            along += map.values[y * 1000 + x];
+        }
+    EXPECT_LT(off, 0.02 * along);
+
     std::stop_source stop;
     stop.request_stop();
     EXPECT_FALSE(tiledDistance(1000, 700, a.data(), b.data(), 256, 64, 4, stop.get_token()));
