@@ -8,6 +8,7 @@
 
 #include "batch_task.h"
 #include "converter.h"
+#include "difference.h"
 #include "fmt.h"
 #include "image_library.h"
 #include "main_hop.h"
@@ -64,6 +65,7 @@ void Store::startConversion() {
         it.rejectedOutputSize.reset();
         it.chosenQuality.reset();
         it.distance.reset();
+        it.difference.reset();
         jobs.push_back(std::move(job));
         ids.push_back(it.id);
         rows.push_back(i);
@@ -93,8 +95,9 @@ void Store::startConversion() {
     std::stop_source stop;
     std::thread thread([jobs = std::move(jobs), settings, onStart, onFinish, limit, plan = std::move(plan),
                         token = stop.get_token(),
-                        toMain = toMain_, weak]() mutable {
-        runBatch(std::move(jobs), settings, onStart, onFinish, limit, token, toMain, engineConvert(), std::move(plan));
+                        toMain = toMain_, weak, measure = measureDifference_]() mutable {
+        runBatch(std::move(jobs), settings, onStart, onFinish, limit, token, toMain, engineConvert(measure),
+                 std::move(plan));
         toMain([weak] {
             if (auto store = weak.lock()) store->batchEnded();
         });
@@ -131,6 +134,7 @@ void Store::finish(const JobResult& result) {
             it.rejectedOutputSize = result.output->rejectedSize;
             it.chosenQuality = result.output->quality;
             it.distance = result.output->distance;
+            it.difference = result.output->difference;
             if (result.output->at) it.outputURL = *result.output->at;
         } else {
             it.status = ItemStatus::failure(result.error.value_or("Failed"));
@@ -153,9 +157,9 @@ bool makeFoldersFor(const std::filesystem::path& top, const std::filesystem::pat
 
 }  // namespace
 
-Store::ConvertFunction Store::engineConvert() {
-    return [](const Job& job, const ConvertSettings& settings,
-              std::stop_token stop) -> std::expected<JobOutput, std::string> {
+Store::ConvertFunction Store::engineConvert(bool measureDifference) {
+    return [measureDifference](const Job& job, const ConvertSettings& settings,
+                               std::stop_token stop) -> std::expected<JobOutput, std::string> {
         const auto failure = [](ConvertError e) { return std::unexpected(std::string(description(e))); };
         // Only the item's own earlier output may be replaced; anything else
         // that turned up at dst since naming stays as it is.
@@ -163,11 +167,16 @@ Store::ConvertFunction Store::engineConvert() {
         if (job.foldersBelow && !makeFoldersFor(*job.foldersBelow, job.dst))
             return failure(ConvertError::encodeFailed);
         const auto converted =
-            Converter::convert(job.src, job.dst, settings, std::move(stop), replacing(job.replacesOwnOutput));
+            Converter::convert(job.src, job.dst, settings, stop, replacing(job.replacesOwnOutput));
         if (!converted) return failure(converted.error());
         if (converted->overCap) return std::unexpected(Fmt::overCap(*settings.maxBytes, converted->size));
-        if (converted->written) return JobOutput{converted->size, std::nullopt, std::nullopt, converted->quality,
-                                                 converted->distance};
+        if (converted->written) {
+            JobOutput output{converted->size, std::nullopt, std::nullopt, converted->quality, converted->distance};
+            if (measureDifference)
+                if (const auto measured = Converter::difference(job.src, job.dst, 1, stop))
+                    output.difference = measured->distance;
+            return output;
+        }
         if (!job.keptCopy) return JobOutput{converted->sourceSize, converted->size, job.src};
         const auto copied = Converter::copyOriginal(job.src, *job.keptCopy, settings.keepDates,
                                                     replacing(job.keptCopyReplacesOwnOutput));

@@ -47,6 +47,8 @@ struct ImageItem {
     // Butteraugli distance measured. Gone when queued again.
     std::optional<double> chosenQuality = std::nullopt;
     std::optional<double> distance = std::nullopt;
+    // Set when the batch measured its output against the source. Gone when queued again.
+    std::optional<double> difference = std::nullopt;
     // The dropped folder it was found in, as added; none when added on its own.
     std::optional<std::filesystem::path> cameThrough = std::nullopt;
     int revision = 0;                   // +1 per recorded result: tells viewers the output was rewritten

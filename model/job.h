@@ -41,6 +41,9 @@ struct JobOutput {
     // Butteraugli distance the search measured.
     std::optional<double> quality = std::nullopt;
     std::optional<double> distance = std::nullopt;
+    // Set when the batch measures its outputs: the written output's Butteraugli
+    // distance from its source, over the whole picture.
+    std::optional<double> difference = std::nullopt;
 
     friend bool operator==(const JobOutput&, const JobOutput&) = default;
 };

@@ -78,6 +78,10 @@ public:
     // Where the batch's memory plan comes from (default: enginePlan()). Read
     // at each batch start.
     void setMemoryPlan(std::function<MemoryPlan()> plan);
+    // Whether each job also measures its written output against its source,
+    // for the item's `difference` (off: the window measures in its comparison
+    // view). Read at each batch start.
+    void setMeasureDifference(bool on) { measureDifference_ = on; }
 
     // --- Observable fields ---------------------------------------------------
     const std::vector<ImageItem>& items() const { return items_; }
@@ -180,8 +184,10 @@ public:
                          std::function<void(ItemId)> onStart,
                          std::function<void(const JobResult&)> onFinish, int limit,
                          std::stop_token stop, Executor toMain,
-                         ConvertFunction convert = engineConvert(), MemoryPlan memory = {});
-    static ConvertFunction engineConvert();
+                         ConvertFunction convert = engineConvert(false), MemoryPlan memory = {});
+    // With `measureDifference`, a written output is measured whole, on the
+    // job's thread; a stop ends the measure, not the conversion.
+    static ConvertFunction engineConvert(bool measureDifference = false);
     // The budget from this machine's free memory and this process's limits,
     // and the engine's estimates.
     static MemoryPlan enginePlan();
@@ -203,6 +209,7 @@ private:
     Panels* panels_ = nullptr;
     std::function<int()> processorCount_;
     std::function<MemoryPlan()> memoryPlan_;
+    bool measureDifference_ = false;
     std::vector<StoreObserver*> observers_;
 
     std::vector<ImageItem> items_;
