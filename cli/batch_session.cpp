@@ -1,7 +1,9 @@
 #include "batch_session.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -9,7 +11,6 @@
 #include <system_error>
 #include <unordered_set>
 
-#include "difference.h"
 #include "report_text.h"
 #include "signal_watch.h"
 #include "store.h"
@@ -31,11 +32,12 @@ int usageError(const std::string& message) {
     return 2;
 }
 
-// Prints each result as it is recorded, and the progress bar on a terminal.
+// Prints each result as it is recorded and, on a terminal and not for JSON,
+// a progress bar: one line on standard error that rewrites itself and is
+// cleared before anything else is printed.
 class Reporter : public StoreObserver {
 public:
-    Reporter(const Store& store, bool json, bool difference)
-        : store_(store), json_(json), difference_(difference), bar_(::isatty(STDERR_FILENO) == 1) {}
+    Reporter(const Store& store, bool json) : store_(store), json_(json), bar_(!json && ::isatty(STDERR_FILENO) == 1) {}
 
     void storeChanged(const StoreChange& change) override {
         if (change.field == StoreField::items && change.edit == StoreChange::ItemsEdit::updated) {
@@ -43,45 +45,39 @@ public:
                 const ImageItem* item = store_.item(id);
                 if (!item) continue;
                 const auto kind = item->status.kind();
-                if ((kind == ItemStatus::done || kind == ItemStatus::failed) && reported_.insert(id).second) {
-                    const auto difference = measured(*item);
-                    print(json_ ? resultJson(*item, difference) : resultLine(*item, difference));
-                }
+                if ((kind == ItemStatus::done || kind == ItemStatus::failed) && reported_.insert(id).second)
+                    print(stdout, json_ ? resultJson(*item, item->difference) : resultLine(*item, item->difference));
             }
         }
         if (change.field == StoreField::completed || change.field == StoreField::total) drawBar();
     }
 
-    // On this thread while the conversions go on: it has nothing else to do.
-    std::optional<double> measured(const ImageItem& item) const {
-        if (!difference_ || item.status.kind() != ItemStatus::done || item.rejectedOutputSize || !item.outputURL)
-            return std::nullopt;
-        const auto difference = Converter::difference(item.url, *item.outputURL, 1);
-        return difference ? std::optional(difference->distance) : std::nullopt;
-    }
-
-    void print(const std::string& line) {
+    void print(std::FILE* stream, const std::string& line) {
         clearBar();
-        printLine(stdout, line);
+        printLine(stream, line);
         drawBar();
     }
 
     void clearBar() {
-        if (bar_ && barShown_) std::fputs("\r\033[K", stderr);
+        if (barShown_) std::fputs("\r\033[K", stderr);
         barShown_ = false;
     }
 
+private:
     void drawBar() {
         if (!bar_ || !store_.isRunning()) return;
-        std::fputs(("\r\033[K" + progressBar(store_.completed(), store_.total())).c_str(), stderr);
+        // Narrower than the terminal, or the line would wrap and \r not reach its start.
+        winsize size{};
+        const int columns = ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+        const std::string counts = std::to_string(store_.completed()) + "/" + std::to_string(store_.total());
+        const int width = std::clamp(columns - 4 - static_cast<int>(counts.size()), 0, 30);
+        std::fputs(("\r\033[K" + progressBar(store_.completed(), store_.total(), width)).c_str(), stderr);
         std::fflush(stderr);
         barShown_ = true;
     }
 
-private:
     const Store& store_;
     bool json_;
-    bool difference_;
     bool bar_;
     bool barShown_ = false;
     std::unordered_set<ItemId> reported_;
@@ -95,6 +91,19 @@ int runBatchSession(const CliOptions& options) {
         const auto status = fs::symlink_status(path, error);
         if (error || status.type() == fs::file_type::not_found)
             return usageError("no such file or folder: " + path.native());
+    }
+    // Listed paths are many and made by programs: one gone is that file's
+    // failure, not the batch's.
+    std::vector<fs::path> paths = options.paths;
+    std::vector<fs::path> gone;
+    for (const auto& list : options.filesFrom) {
+        auto listed = readPathList(list, options.nullSeparated);
+        if (!listed) return usageError(listed.error());
+        for (auto& path : *listed) {
+            std::error_code error;
+            const auto status = fs::symlink_status(path, error);
+            (error || status.type() == fs::file_type::not_found ? gone : paths).push_back(std::move(path));
+        }
     }
     if (options.outputFolder) {
         std::error_code error;
@@ -125,39 +134,43 @@ int runBatchSession(const CliOptions& options) {
         store->setOutputMode(OutputMode::folder);
     }
     if (options.jobs) store->setProcessorCount([jobs = *options.jobs] { return jobs; });
+    store->setMeasureDifference(options.difference);
 
+    Reporter reporter(*store, options.json);
     bool cancelled = false;
-    const SignalWatch signals([&queue, &cancelled, &store] {
-        queue.post([&cancelled, &store] {
-            if (!cancelled) printLine(stderr, "\r\033[KCancelling\u2026 (conversions already running will finish)");
+    const SignalWatch signals([&queue, &cancelled, &store, &reporter] {
+        queue.post([&cancelled, &store, &reporter] {
+            if (!cancelled) reporter.print(stderr, "Cancelling\u2026 (conversions already running will finish)");
             cancelled = true;
             store->cancelRunTask();
         });
     });
 
     bool added = false;
-    store->add(options.paths, [&added](std::size_t) { added = true; });
+    store->add(paths, [&added](std::size_t) { added = true; });
     while (!added && !cancelled) queue.runOne(std::chrono::seconds(1));
     if (cancelled) return 1;  // the store stops its folder walk as it goes
 
     int failures = 0;
     std::unordered_set<std::string> listed;
     for (const auto& item : store->items()) listed.insert(standardizedPath(item.url));
-    for (const auto& path : options.paths) {
+    const auto answer = [&](const fs::path& path, const char* message) {
+        ++failures;
+        printLine(stdout, options.json ? failureJson(path.native(), message) : failureLine(path.native(), message));
+    };
+    for (const auto& path : gone)
+        if (listed.insert(standardizedPath(path)).second) answer(path, "No such file or folder");
+    for (const auto& path : paths) {
         std::error_code error;
         if (fs::is_directory(path, error)) continue;
         // A file named on the command line deserves an answer, not silence.
-        if (!listed.insert(standardizedPath(path)).second) continue;
-        ++failures;
-        const auto message = "Can't read this image";
-        printLine(stdout, options.json ? failureJson(path.native(), message) : failureLine(path.native(), message));
+        if (listed.insert(standardizedPath(path)).second) answer(path, "Can't read this image");
     }
     if (store->items().empty()) {
         if (failures == 0) printLine(stderr, "No images found.");
         return failures == 0 ? 0 : 1;
     }
 
-    Reporter reporter(*store, options.json, options.difference);
     store->subscribe(&reporter);
     store->startConversion();
     while (store->isRunning()) queue.runOne(std::chrono::seconds(1));

@@ -1,9 +1,17 @@
 #include "cli_options.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <map>
+
+#include <CLI/CLI.hpp>
 
 namespace krumple::cli {
 namespace {
@@ -71,6 +79,8 @@ std::string usageText() {
            "  --out DIR         write every output into DIR (default: next to the originals)\n"
            "  --keep-structure  with --out: an image found in a folder PATH goes to\n"
            "                    DIR/<PATH's name>/<its folders below PATH>/\n"
+           "  --files-from FILE convert the paths listed in FILE too, one a line (- reads standard input)\n"
+           "  --null            with --files-from: the paths in FILE end in NUL bytes instead of newlines\n"
            "  --jobs N          conversions at once (default: one per core)\n"
            "  --difference      measure each output against its original at full size and tell\n"
            "                    its Butteraugli distance (\"looks identical \u00B7 0.6\"); slow\n"
@@ -83,114 +93,205 @@ std::string usageText() {
            "2 for a usage error.\n";
 }
 
+namespace {
+
+struct UsageError {
+    std::string message;
+};
+
+// The option an argument names: "--out" for "--out=x".
+std::string optionName(const std::string& arg) {
+    const auto eq = arg.find('=');
+    return arg.starts_with("--") && eq != std::string::npos ? arg.substr(0, eq) : arg;
+}
+
+}  // namespace
+
+// CLI11 finds the options and their values. Each option's callback runs as it
+// is met, so the first mistake on the line is the one told, and the checks
+// below it keep what CLI11 reads differently from our rules: an empty value
+// after '=', an argument starting with '-' that names no option, "[a,b]".
 std::expected<CliOptions, std::string> parseArguments(const std::vector<std::string>& args,
                                                       const std::vector<OutputFormat>& encodable) {
     CliOptions options;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            options.paths.emplace_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        std::string name = arg;
-        std::optional<std::string> inlineValue;
-        if (const auto eq = arg.find('='); arg.starts_with("--") && eq != std::string::npos) {
-            name = arg.substr(0, eq);
-            inlineValue = arg.substr(eq + 1);
-        }
-        auto flag = [&](bool& field) -> std::optional<std::string> {
-            if (inlineValue) return name + " takes no value";
-            field = true;
-            return std::nullopt;
-        };
-        auto value = [&]() -> std::expected<std::string, std::string> {
-            if (inlineValue) return *inlineValue;
-            if (i + 1 >= args.size()) return std::unexpected(name + " needs a value");
-            return args[++i];
-        };
+    CLI::App app;
+    app.set_help_flag();
+    app.allow_extras();  // unknown options are told below, in their turn
 
-        std::optional<std::string> error;
-        if (name == "--strip") {
-            error = flag(options.stripMetadata);
-        } else if (name == "--keep-dates") {
-            error = flag(options.keepDates);
-        } else if (name == "--only-smaller") {
-            error = flag(options.onlySmaller);
-        } else if (name == "--keep-structure") {
-            error = flag(options.keepStructure);
-        } else if (name == "--json") {
-            error = flag(options.json);
-        } else if (name == "--difference") {
-            error = flag(options.difference);
-        } else if (name == "--list-formats") {
-            error = flag(options.listFormats);
-        } else if (name == "--help" || name == "-h") {
-            error = flag(options.help);
-        } else if (name == "--version") {
-            error = flag(options.version);
-        } else if (name == "--format" || name == "--quality" || name == "--max-width" || name == "--max-height" ||
-                   name == "--max-side" || name == "--out" || name == "--jobs" || name == "--target" ||
-                   name == "--max-bytes") {
-            const auto given = value();
-            if (!given) return std::unexpected(given.error());
-            const std::string& v = *given;
-            if (name == "--format") {
-                const auto format = OutputFormat::fromRawValue(v);
-                if (!format) return std::unexpected("unknown format \"" + v + "\" (heic, jpeg, png, avif, jxl or webp)");
-                if (std::find(encodable.begin(), encodable.end(), *format) == encodable.end())
-                    return std::unexpected("this system can't write " + v + " (it can write: " +
-                                           formatNames(encodable) + ")");
-                options.format = *format;
-            } else if (name == "--quality" && v == "auto") {
-                options.qualityMode = QualityMode::automatic;
-            } else if (name == "--target") {
-                const auto d = decimal(v);
-                if (!d || *d < 0.1 || *d > 20) return std::unexpected("--target must be a distance from 0.1 to 20, not \"" + v + "\"");
-                options.target = *d;
-                options.qualityMode = QualityMode::automatic;
-            } else if (name == "--max-bytes") {
-                const auto n = byteCount(v);
-                if (!n || *n < 1) return std::unexpected("--max-bytes must be a number of bytes (k and M allowed), not \"" + v + "\"");
-                options.maxBytes = *n;
-            } else if (name == "--quality") {
-                const auto q = decimal(v);
-                if (!q || *q < 0.05 || *q > 1.0) return std::unexpected("--quality must be from 0.05 to 1.0, not \"" + v + "\"");
-                options.quality = *q;
-            } else if (name.starts_with("--max-")) {
-                const auto n = wholeNumber(v);
-                if (!n || *n < 1) return std::unexpected(name + " must be a whole number of pixels, not \"" + v + "\"");
-                const LimitedSide side = name == "--max-width"    ? LimitedSide::width
-                                         : name == "--max-height" ? LimitedSide::height
-                                                                  : LimitedSide::longer;
-                if (options.maxSize && options.limitedSide != side)
-                    return std::unexpected("choose one of --max-width, --max-height and --max-side");
-                options.maxSize = *n;
-                options.limitedSide = side;
-            } else if (name == "--out") {
-                if (v.empty()) return std::unexpected("--out needs a folder");
-                options.outputFolder = std::filesystem::path(v);
-            } else {
-                const auto n = wholeNumber(v);
-                if (!n || *n < 1 || *n > 1024) return std::unexpected("--jobs must be a whole number from 1 to 1024, not \"" + v + "\"");
-                options.jobs = static_cast<int>(*n);
-            }
-        } else {
-            return std::unexpected("unknown option " + name);
+    // CLI11 reads from the back of this; what it has taken says where it is.
+    std::vector<std::string> pending(args.rbegin(), args.rend());
+    const auto taken = [&] { return args.size() - pending.size(); };
+    // Unknown options wait in CLI11's leftovers, in order, beside "--".
+    const auto unknownSoFar = [&] {
+        for (const auto& arg : app.remaining())
+            if (arg != "--") throw UsageError{"unknown option " + optionName(arg)};
+    };
+
+    const auto flag = [&](const std::string& names, bool& field) {
+        app.add_flag_function(names, [&, names](std::int64_t) {
+            unknownSoFar();
+            const std::string& arg = args[taken() - 1];
+            if (arg.starts_with("--") && arg.find('=') != std::string::npos)
+                throw UsageError{optionName(arg) + " takes no value"};
+            if (arg != names && !names.starts_with(arg + ",") && !names.ends_with("," + arg))
+                throw UsageError{"unknown option " + arg};  // "-hx": no bundles
+            field = true;
+        })->disable_flag_override()->trigger_on_parse();
+    };
+    std::map<std::string, std::function<void(const std::string&)>> appliers;
+    const auto valued = [&](const std::string& name, std::function<void(const std::string&)> apply) {
+        appliers[name] = apply;
+        app.add_option_function<std::string>(name, [&, name, apply](const std::string& given) {
+            unknownSoFar();
+            // "--out= x": the value is the empty one, x is not it.
+            const std::size_t at = taken() - 1;
+            const bool emptyGiven = given == args[at] && at > 0 && args[at - 1] == name + "=";
+            apply(emptyGiven ? std::string() : given);
+        })->trigger_on_parse();
+    };
+
+    flag("--strip", options.stripMetadata);
+    flag("--keep-dates", options.keepDates);
+    flag("--only-smaller", options.onlySmaller);
+    flag("--keep-structure", options.keepStructure);
+    flag("--json", options.json);
+    flag("--difference", options.difference);
+    flag("--null", options.nullSeparated);
+    flag("--list-formats", options.listFormats);
+    flag("-h,--help", options.help);
+    flag("--version", options.version);
+    valued("--format", [&](const std::string& v) {
+        const auto format = OutputFormat::fromRawValue(v);
+        if (!format) throw UsageError{"unknown format \"" + v + "\" (heic, jpeg, png, avif, jxl or webp)"};
+        if (std::find(encodable.begin(), encodable.end(), *format) == encodable.end())
+            throw UsageError{"this system can't write " + v + " (it can write: " + formatNames(encodable) + ")"};
+        options.format = *format;
+    });
+    valued("--quality", [&](const std::string& v) {
+        if (v == "auto") {
+            options.qualityMode = QualityMode::automatic;
+            return;
         }
-        if (error) return std::unexpected(*error);
+        const auto q = decimal(v);
+        if (!q || *q < 0.05 || *q > 1.0) throw UsageError{"--quality must be from 0.05 to 1.0, not \"" + v + "\""};
+        options.quality = *q;
+    });
+    valued("--target", [&](const std::string& v) {
+        const auto d = decimal(v);
+        if (!d || *d < 0.1 || *d > 20) throw UsageError{"--target must be a distance from 0.1 to 20, not \"" + v + "\""};
+        options.target = *d;
+        options.qualityMode = QualityMode::automatic;
+    });
+    valued("--max-bytes", [&](const std::string& v) {
+        const auto n = byteCount(v);
+        if (!n || *n < 1) throw UsageError{"--max-bytes must be a number of bytes (k and M allowed), not \"" + v + "\""};
+        options.maxBytes = *n;
+    });
+    for (const auto& [name, side] : {std::pair{"--max-width", LimitedSide::width},
+                                     std::pair{"--max-height", LimitedSide::height},
+                                     std::pair{"--max-side", LimitedSide::longer}}) {
+        valued(name, [&, name, side](const std::string& v) {
+            const auto n = wholeNumber(v);
+            if (!n || *n < 1) throw UsageError{std::string(name) + " must be a whole number of pixels, not \"" + v + "\""};
+            if (options.maxSize && options.limitedSide != side)
+                throw UsageError{"choose one of --max-width, --max-height and --max-side"};
+            options.maxSize = *n;
+            options.limitedSide = side;
+        });
     }
-    if (options.paths.empty() && !options.help && !options.version && !options.listFormats)
+    valued("--out", [&](const std::string& v) {
+        if (v.empty()) throw UsageError{"--out needs a folder"};
+        options.outputFolder = std::filesystem::path(v);
+    });
+    valued("--jobs", [&](const std::string& v) {
+        const auto n = wholeNumber(v);
+        if (!n || *n < 1 || *n > 1024) throw UsageError{"--jobs must be a whole number from 1 to 1024, not \"" + v + "\""};
+        options.jobs = static_cast<int>(*n);
+    });
+    valued("--files-from", [&](const std::string& v) {
+        if (v.empty()) throw UsageError{"--files-from needs a file"};
+        options.filesFrom.emplace_back(v);
+    });
+    // Paths are taken here, as met: CLI11 would split "[a,b]" into two.
+    std::vector<std::string> unsplit;
+    app.add_option("PATH", unsplit)->check(CLI::Validator(
+        [&](const std::string& arg) {
+            if (pending.empty()) return std::string();  // CLI11's second look, after the line is read
+            const auto leftOver = app.remaining();
+            if (arg.size() >= 2 && arg[0] == '-' && std::ranges::find(leftOver, "--") == leftOver.end())
+                return std::string("an option");  // left over, so told as unknown
+            options.paths.emplace_back(arg);
+            return std::string();
+        },
+        ""));
+    app.validate_positionals();
+
+    try {
+        app.parse(pending);
+        unknownSoFar();
+    } catch (const UsageError& error) {
+        return std::unexpected(error.message);
+    } catch (const CLI::ParseError& error) {
+        try {
+            unknownSoFar();
+        } catch (const UsageError& earlier) {
+            return std::unexpected(earlier.message);
+        }
+        // A value missing at the end, or a flag given one: the argument just taken.
+        if (taken() == 0 || taken() > args.size()) return std::unexpected(std::string(error.what()));
+        const std::string& arg = args[taken() - 1];
+        const std::string name = optionName(arg);
+        if (arg == name) return std::unexpected(name + " needs a value");
+        const auto apply = appliers.find(name);
+        if (apply == appliers.end()) return std::unexpected(name + " takes no value");
+        try {
+            apply->second("");  // "--out=" last: the value given is the empty one
+        } catch (const UsageError& empty) {
+            return std::unexpected(empty.message);
+        }
+        return std::unexpected(name + " needs a value");
+    }
+    if (options.paths.empty() && options.filesFrom.empty() && !options.help && !options.version && !options.listFormats)
         return std::unexpected("no files or folders given");
     if (options.keepStructure && !options.outputFolder) return std::unexpected("--keep-structure needs --out");
+    if (options.nullSeparated && options.filesFrom.empty()) return std::unexpected("--null needs --files-from");
     if (options.maxBytes && options.qualityMode == QualityMode::automatic)
         return std::unexpected("choose one of --quality auto and --max-bytes");
     if (options.maxBytes) options.qualityMode = QualityMode::fileSize;
     return options;
+}
+
+std::expected<std::vector<std::filesystem::path>, std::string> readPathList(const std::filesystem::path& file,
+                                                                            bool nullSeparated) {
+    const bool standardInput = file == "-";
+    const int fd = standardInput ? STDIN_FILENO : ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    const auto failure = [&file] {
+        return std::unexpected("can't read the list " + file.native() + ": " + std::strerror(errno));
+    };
+    if (fd < 0) return failure();
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const auto error = failure();
+            if (!standardInput) ::close(fd);
+            return error;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (!standardInput) ::close(fd);
+
+    std::vector<std::filesystem::path> paths;
+    const char end = nullSeparated ? '\0' : '\n';
+    for (std::size_t start = 0; start < bytes.size();) {
+        const std::size_t stop = std::min(bytes.find(end, start), bytes.size());
+        if (stop > start) paths.emplace_back(bytes.substr(start, stop - start));
+        start = stop + 1;
+    }
+    return paths;
 }
 
 }  // namespace krumple::cli

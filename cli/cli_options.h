@@ -32,6 +32,8 @@ struct CliOptions {
     bool help = false;
     bool version = false;
     std::vector<std::filesystem::path> paths;
+    std::vector<std::filesystem::path> filesFrom;  // lists of more paths; "-" is standard input
+    bool nullSeparated = false;                     // the lists' paths end in NUL, not newline
 };
 
 // Arguments without the program name. A usage error comes back as its
@@ -40,5 +42,11 @@ std::expected<CliOptions, std::string> parseArguments(const std::vector<std::str
                                                       const std::vector<OutputFormat>& encodable);
 
 std::string usageText();
+
+// The paths in a list file ("-": standard input), one a line or, with
+// `nullSeparated`, each ending in NUL. Names are bytes: nothing is trimmed,
+// empty entries are skipped. A list that can't be read comes back as the message.
+std::expected<std::vector<std::filesystem::path>, std::string> readPathList(const std::filesystem::path& file,
+                                                                            bool nullSeparated);
 
 }  // namespace krumple::cli

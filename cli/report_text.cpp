@@ -1,50 +1,15 @@
 #include "report_text.h"
 
-#include <glib.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+
+#include <nlohmann/json.hpp>
 
 #include "fmt.h"
 #include "list_totals.h"
 
 namespace krumple::cli {
-
-std::string jsonString(std::string_view bytes) {
-    std::string out = "\"";
-    const char* p = bytes.data();
-    const char* end = p + bytes.size();
-    while (p < end) {
-        const char* invalid = nullptr;
-        const bool valid = g_utf8_validate(p, end - p, &invalid);
-        const char* stop = valid ? end : invalid;
-        for (; p < stop; ++p) {
-            const auto c = static_cast<unsigned char>(*p);
-            switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20) {
-                    char escape[8];
-                    std::snprintf(escape, sizeof escape, "\\u%04x", c);
-                    out += escape;
-                } else {
-                    out += *p;
-                }
-            }
-        }
-        if (!valid) {
-            out += "\uFFFD";
-            ++p;
-        }
-    }
-    out += '"';
-    return out;
-}
 
 namespace {
 // A number in JSON and in text: up to three decimals, no trailing zeros.
@@ -55,6 +20,20 @@ std::string shortNumber(double v) {
     while (out.back() == '0') out.pop_back();
     if (out.back() == '.') out.pop_back();
     return out;
+}
+
+// The same figure as a JSON number: dump() writes the shortest text that
+// reads back as the double, which is the text above, and "1" rather than "1.0".
+nlohmann::ordered_json jsonNumber(double v) {
+    const std::string text = shortNumber(v);
+    if (text.find('.') == std::string::npos) return std::stoll(text);
+    return std::stod(text);
+}
+
+// One object on one line. JSON can't carry bytes that aren't UTF-8: each
+// broken sequence becomes U+FFFD.
+std::string jsonLine(const nlohmann::ordered_json& object) {
+    return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 // " · quality 62%, distance 1.41": what a search chose; empty otherwise.
@@ -82,28 +61,27 @@ std::string failureLine(const std::string& path, std::string_view message) {
 }
 
 std::string failureJson(const std::string& path, std::string_view message) {
-    return "{\"source\":" + jsonString(path) + ",\"status\":\"failed\",\"error\":" + jsonString(message) + "}";
+    return jsonLine({{"source", path}, {"status", "failed"}, {"error", message}});
 }
 
 std::string resultJson(const ImageItem& item, std::optional<double> difference) {
     const std::string source = item.url.native();
     if (item.status.kind() == ItemStatus::failed) return failureJson(source, item.status.message());
-    if (item.status.kind() != ItemStatus::done)
-        return "{\"source\":" + jsonString(source) + ",\"status\":\"pending\"}";
+    if (item.status.kind() != ItemStatus::done) return jsonLine({{"source", source}, {"status", "pending"}});
     const std::int64_t out = item.outputSize.value_or(0);
     // A kept original: `output` is its copy, or the source itself; `outputSize` its bytes.
-    const std::string kept =
-        item.rejectedOutputSize ? ",\"rejectedSize\":" + std::to_string(*item.rejectedOutputSize) : std::string();
-    return "{\"source\":" + jsonString(source) +
-           ",\"output\":" + jsonString(item.outputURL ? item.outputURL->native() : std::string()) +
-           ",\"status\":" + (item.rejectedOutputSize ? "\"kept\"" : "\"done\"") +
-           ",\"originalSize\":" + std::to_string(item.originalSize) +
-           ",\"outputSize\":" + std::to_string(out) + kept +
-           (item.chosenQuality ? ",\"quality\":" + shortNumber(*item.chosenQuality) : std::string()) +
-           (item.distance ? ",\"distance\":" + shortNumber(*item.distance) : std::string()) +
-           (difference ? ",\"difference\":" + shortNumber(*difference) : std::string()) +
-           ",\"percent\":" + jsonString(Fmt::percent(item.originalSize, out)) +
-           ",\"savings\":" + jsonString(Fmt::savings(item.originalSize, out)) + "}";
+    nlohmann::ordered_json line{{"source", source},
+                                {"output", item.outputURL ? item.outputURL->native() : std::string()},
+                                {"status", item.rejectedOutputSize ? "kept" : "done"},
+                                {"originalSize", item.originalSize},
+                                {"outputSize", out}};
+    if (item.rejectedOutputSize) line["rejectedSize"] = *item.rejectedOutputSize;
+    if (item.chosenQuality) line["quality"] = jsonNumber(*item.chosenQuality);
+    if (item.distance) line["distance"] = jsonNumber(*item.distance);
+    if (difference) line["difference"] = jsonNumber(*difference);
+    line["percent"] = Fmt::percent(item.originalSize, out);
+    line["savings"] = Fmt::savings(item.originalSize, out);
+    return jsonLine(line);
 }
 
 std::vector<std::string> totalsLines(const std::vector<ImageItem>& items) {

@@ -26,8 +26,4 @@ std::vector<std::string> totalsLines(const std::vector<ImageItem>& items);
 // "[#########-----------]  9/20", `width` cells of bar.
 std::string progressBar(std::int64_t completed, std::int64_t total, int width = 30);
 
-// A JSON string literal. Bytes that aren't UTF-8 become U+FFFD: JSON cannot
-// carry them.
-std::string jsonString(std::string_view bytes);
-
 }  // namespace krumple::cli

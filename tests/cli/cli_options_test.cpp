@@ -10,7 +10,8 @@ namespace {
 TEST(CliOptionsTest, EveryOptionInBothSpellings) {
     const auto parsed = parseArguments({"--format", "webp", "--quality=0.5", "--max-width", "800", "--strip",
                                         "--out=/tmp/o", "--jobs", "3", "--json", "--only-smaller", "--keep-structure",
-                                        "--difference", "a.jpg", "--", "--odd.jpg"},
+                                        "--difference", "--files-from", "l", "--null", "[a,b]", "a.jpg", "--",
+                                        "--odd.jpg"},
                                        {OutputFormat::webp});
     ASSERT_TRUE(parsed) << parsed.error();
     EXPECT_EQ(parsed->format, OutputFormat(OutputFormat::webp));
@@ -19,7 +20,10 @@ TEST(CliOptionsTest, EveryOptionInBothSpellings) {
                 parsed->difference);
     EXPECT_FALSE(parsed->keepDates);
     EXPECT_EQ(parsed->outputFolder, std::filesystem::path("/tmp/o"));
-    EXPECT_EQ(parsed->paths, (std::vector<std::filesystem::path>{"a.jpg", "--odd.jpg"}));
+    EXPECT_EQ(parsed->paths, (std::vector<std::filesystem::path>{"[a,b]", "a.jpg", "--odd.jpg"}));
+    EXPECT_EQ(std::pair(parsed->filesFrom, parsed->nullSeparated), std::pair(std::vector<std::filesystem::path>{"l"}, true));
+    const auto listOnly = parseArguments({"--files-from=-"}, {OutputFormat::webp});
+    ASSERT_TRUE(listOnly) << listOnly.error();
     // Automatic quality, with or without an explicit target; a size cap with its units.
     const std::vector<std::tuple<std::vector<std::string>, QualityMode, std::optional<double>, std::optional<std::int64_t>>>
         modes{{{"--quality", "auto"}, QualityMode::automatic, std::nullopt, std::nullopt},
@@ -62,6 +66,14 @@ TEST(CliOptionsTest, UsageErrorsSayWhatIsWrong) {
         {{"--max-bytes", "12kB", "a"}, "--max-bytes"},
         {{"--max-bytes", "-5", "a"}, "--max-bytes"},
         {{"--only-smaller=1", "a"}, "takes no value"},
+        {{"--null", "a"}, "--null needs --files-from"},
+        {{"--files-from="}, "--files-from needs a file"},
+        // The first mistake on the line is the one told, whatever CLI11 would make of the rest.
+        {{"--frob", "--quality", "7", "a"}, "unknown option --frob"},
+        {{"-3", "--quality", "7", "a"}, "unknown option -3"},
+        {{"--quality", "7", "-hx", "a"}, "--quality"},
+        {{"-hx", "a"}, "unknown option -hx"},
+        {{"--out=", "a"}, "--out needs a folder"},
     };
     for (const auto& [args, mentions] : cases) {
         const auto parsed = parseArguments(args, {OutputFormat::jpeg});
