@@ -138,10 +138,15 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
     QHBoxLayout* sizeRow = row(rows);
     sizeRow->addWidget(caption(tr("Size"), this));
     limitedSide_->addItems({tr("width"), tr("height"), tr("longer side")});
-    sizeRow->addWidget(limitWidth_);
-    sizeRow->addWidget(limitedSide_);
-    sizeRow->addWidget(maxWidth_);
-    sizeRow->addWidget(px);
+    // "Max [width] 2048 px" is one phrase, set closer than the row's parts, which
+    // leaves Strip metadata room in longer languages.
+    auto* limit = new QHBoxLayout;
+    limit->setSpacing(6);
+    limit->addWidget(limitWidth_);
+    limit->addWidget(limitedSide_);
+    limit->addWidget(maxWidth_);
+    limit->addWidget(px);
+    sizeRow->addLayout(limit);
     sizeRow->addStretch(1);
     sizeRow->addWidget(stripMetadata_);
     connect(limitWidth_, &QCheckBox::toggled, this, [this](bool on) { store_.setLimitWidth(on); });
