@@ -15,20 +15,18 @@ QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data()
 Totals totals(const Store& store) {
     const ListTotals sums = totalsOf(store.items());
     if (sums.count == 0) return {QCoreApplication::translate("FooterBar", "No files"), {}};
-    const auto count = static_cast<qlonglong>(sums.count);
+    const int count = static_cast<int>(sums.count);
     if (sums.done == 0)
-        return {QCoreApplication::translate("FooterBar", "%1 files \u00B7 %2")
-                    .arg(count)
+        return {QCoreApplication::translate("FooterBar", "%n file(s) \u00B7 %1", nullptr, count)
                     .arg(fromUtf8(Fmt::byteCount(sums.originals))),
                 {}};
     // Like against like: the converted files' own sources, not the whole list.
-    const auto kept = static_cast<qlonglong>(sums.kept);
-    QString counts = QCoreApplication::translate("FooterBar", "%1 of %2 converted")
-                         .arg(static_cast<qlonglong>(sums.done) - kept)
-                         .arg(count);
+    const int kept = static_cast<int>(sums.kept);
+    const int converted = static_cast<int>(sums.done) - kept;
+    QString counts = QCoreApplication::translate("FooterBar", "%n of %1 converted", nullptr, converted).arg(count);
     if (kept > 0)
-        counts += kept == 1 ? QCoreApplication::translate("FooterBar", " \u00B7 1 original kept")
-                            : QCoreApplication::translate("FooterBar", " \u00B7 %1 originals kept").arg(kept);
+        counts += QStringLiteral(" \u00B7 ") +
+                  QCoreApplication::translate("FooterBar", "%n original(s) kept", nullptr, kept);
     return {QCoreApplication::translate("FooterBar", "Total: %1")
                 .arg(fromUtf8(Fmt::savings(sums.doneOriginals, sums.doneOutputs))),
             counts};
@@ -36,9 +34,8 @@ Totals totals(const Store& store) {
 
 QString convertLabel(std::size_t itemCount) {
     if (itemCount == 0) return QCoreApplication::translate("FooterBar", "Convert");
-    const auto count = static_cast<qlonglong>(itemCount);
-    return itemCount == 1 ? QCoreApplication::translate("FooterBar", "Convert %1 Image").arg(count)
-                          : QCoreApplication::translate("FooterBar", "Convert %1 Images").arg(count);
+    const int count = static_cast<int>(itemCount);
+    return QCoreApplication::translate("FooterBar", "Convert %n Image(s)", nullptr, count);
 }
 
 QString convertHelp(OutputMode mode, bool hasFolder) {

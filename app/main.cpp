@@ -6,12 +6,15 @@
 #include "icons.h"
 #include "krumple_app.h"
 #include "store.h"
+#include "translations.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Krumple"));
     QApplication::setDesktopFileName(QStringLiteral("io.github.krumple.krumple"));
     QApplication::setWindowIcon(krumple::app::icons::applicationIcon());
+    // The user's languages, LANGUAGE's list first.
+    const krumple::app::Translations translations(QLocale(), krumple::app::translationsFolder());
 
     krumple::app::KrumpleApp app;
     app.show();

@@ -4,10 +4,22 @@
 
 #include <QCoreApplication>
 
+#include "failure_text.h"
 #include "fmt.h"
 #include "look.h"
 
 namespace krumple::app {
+namespace {
+
+// Fmt::keptOriginal's text, composed here to be translated.
+QString keptOriginal(std::int64_t original, std::int64_t output) {
+    const std::string change = Fmt::percent(original, output);
+    if (change.front() != '+') return QCoreApplication::translate("FileRow", "Original kept (output was no smaller)");
+    return QCoreApplication::translate("FileRow", "Original kept (output was %1 larger)")
+        .arg(QString::fromStdString(change.substr(1)));
+}
+
+}  // namespace
 
 RowStatus rowStatus(const ImageItem& item, const QPalette& palette) {
     switch (item.status.kind()) {
@@ -18,8 +30,7 @@ RowStatus rowStatus(const ImageItem& item, const QPalette& palette) {
                 look::secondary(palette)};
     case ItemStatus::done: {
         if (item.rejectedOutputSize)
-            return {RowStatus::Look::text,
-                    QString::fromStdString(Fmt::keptOriginal(item.originalSize, *item.rejectedOutputSize)),
+            return {RowStatus::Look::text, keptOriginal(item.originalSize, *item.rejectedOutputSize),
                     look::secondary(palette)};
         if (!item.outputSize) return {};
         const std::int64_t out = *item.outputSize;
@@ -27,7 +38,7 @@ RowStatus rowStatus(const ImageItem& item, const QPalette& palette) {
                 out <= item.originalSize ? look::green(palette) : look::orange(palette)};
     }
     case ItemStatus::failed:
-        return {RowStatus::Look::failure, QString::fromStdString(item.status.message()), look::red(palette)};
+        return {RowStatus::Look::failure, failureText(item.status.message()), look::red(palette)};
     }
     return {};
 }

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "busy_spinner.h"
+#include "failure_text.h"
 #include "text_styles.h"
 
 namespace krumple {
@@ -79,7 +80,7 @@ void StatusPlaceholder::setStatus(const ItemStatus& status) {
     text_->setVisible(kind == ItemStatus::pending || kind == ItemStatus::converting);
     text_->setText(kind == ItemStatus::converting ? tr("Converting\u2026") : tr("Not converted yet"));
     failure_->setVisible(kind == ItemStatus::failed);
-    failureText_->setText(QString::fromStdString(status.message()));
+    failureText_->setText(failureText(status.message()));
 }
 
 }  // namespace krumple

@@ -23,6 +23,7 @@
 #include "settings_panel.h"
 #include "test_support.h"
 #include "thumb_cache.h"
+#include "translations.h"
 #include "whole_number_field.h"
 
 namespace krumple::app {
@@ -69,6 +70,8 @@ public:
     FakePanels panels;
 
 private:
+    // English's plural forms ("1 file"), as the window loads them under every language.
+    Translations english_{QLocale(QLocale::English), QStringLiteral(KRUMPLE_TRANSLATIONS_DIR)};
     QObject mainThread_;
     QtExecutor executor_{&mainThread_};
     std::shared_ptr<Store> store_ = std::make_shared<Store>(executor_.executor());
