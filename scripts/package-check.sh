@@ -85,7 +85,7 @@ for page in krumple.1 krumple-cli.1; do
   [ -n "$found" ] || fail "the manual page $page is missing"
 done
 
-for language in de fr; do
+for language in en de fr; do
   [ -f "$share/krumple/translations/krumple_$language.qm" ] ||
     fail "share/krumple/translations/krumple_$language.qm is missing"
 done
