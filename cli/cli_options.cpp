@@ -128,14 +128,14 @@ std::expected<CliOptions, std::string> parseArguments(const std::vector<std::str
     };
 
     const auto flag = [&](const std::string& names, bool& field) {
-        app.add_flag_function(names, [&, names](std::int64_t) {
+        app.add_flag_function(names, [&, names, target = &field](std::int64_t) {
             unknownSoFar();
             const std::string& arg = args[taken() - 1];
             if (arg.starts_with("--") && arg.find('=') != std::string::npos)
                 throw UsageError{optionName(arg) + " takes no value"};
             if (arg != names && !names.starts_with(arg + ",") && !names.ends_with("," + arg))
                 throw UsageError{"unknown option " + arg};  // "-hx": no bundles
-            field = true;
+            *target = true;
         })->disable_flag_override()->trigger_on_parse();
     };
     std::map<std::string, std::function<void(const std::string&)>> appliers;
