@@ -55,15 +55,6 @@ private Q_SLOTS:
         const std::vector<qreal> eights = figures::layout("8.8 kB", advance);
         QCOMPARE(ones, eights);
         QCOMPARE(ones, (std::vector<qreal>{0, 7, 9, 16, 21, 26, 30}));
-
-        const QFontMetricsF metrics(QApplication::font());
-        const QString text = "12.4 MB \u2192 800.0 kB (-94%)";
-        QCOMPARE(figures::elided(metrics, text, Qt::ElideRight, figures::width(metrics, text)), text);
-        for (const qreal room : {20.0, 60.0, 120.0}) {
-            const QString shown = figures::elided(metrics, text, Qt::ElideRight, room);
-            QVERIFY(shown.endsWith(u'\u2026'));
-            QVERIFY(figures::width(metrics, shown) <= room);
-        }
     }
 
     void loupe_data() {
