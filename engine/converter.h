@@ -56,6 +56,9 @@ std::expected<std::int64_t, ConvertError> copyOriginal(const std::filesystem::pa
 // The most memory converting `src` with `settings` is expected to take, in
 // bytes, erring high: from the output's pixel count, by a table measured per
 // encoder. Reads the header only; 0 for a file that won't open.
-std::int64_t memoryEstimate(const std::filesystem::path& src, const ConvertSettings& settings);
+// `measuringDifference`: the output is then measured against `src`
+// (`difference`), which follows the conversion, so the larger of the two counts.
+std::int64_t memoryEstimate(const std::filesystem::path& src, const ConvertSettings& settings,
+                            bool measuringDifference = false);
 
 }  // namespace krumple::Converter

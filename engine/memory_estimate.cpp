@@ -35,9 +35,24 @@ Cost costOf(OutputFormat format, bool lossless, bool best, bool deep) {
     return {66e6, 0.50};
 }
 
+// Measuring an output against its source at full size: both as 8-bit RGB
+// plus their copies on the way in, and Butteraugli's planes, for the whole
+// picture up to 1 MP, else for one tile at a time. Outputs other than JPEG
+// and PNG are decoded whole, beside their decoders' own state. Raised until
+// every point measured (1–36 MP; 16-bit sources 1–16 MP) is at least 10 %
+// under it (bench/run-memory-bench.sh FORMAT:QUALITY:DEPTH:difference).
+double differenceCost(double pixels, OutputFormat format, bool deepSource, bool deepOutput) {
+    const double planes = pixels <= 1e6 ? 270.0 * pixels : 200e6;
+    const double decodedOutput = format == OutputFormat::jpeg || format == OutputFormat::png ? 0.0
+                                 : deepOutput                                                ? 70e6 + 8.0 * pixels
+                                                                                             : 40e6 + 5.0 * pixels;
+    return 75e6 + planes + (deepSource ? 18.0 : 15.0) * pixels + decodedOutput;
+}
+
 }  // namespace
 
-std::int64_t memoryEstimate(const std::filesystem::path& src, const ConvertSettings& settings) {
+std::int64_t memoryEstimate(const std::filesystem::path& src, const ConvertSettings& settings,
+                            bool measuringDifference) {
     const auto source = ImageSource::open(src);
     if (!source) return 0;
     const auto size = orientedSize(*source);
@@ -55,8 +70,13 @@ std::int64_t memoryEstimate(const std::filesystem::path& src, const ConvertSetti
         bytes += pixels * (deep ? 10.0 : 5.0) + (settings.maxBytes ? 0.0 : 160e6);
     // The table's sources stream into the encoder; others are decoded whole
     // first, and so is a picture that must be turned.
-    if (!source->streams() || numberAt(source->properties(), prop::orientation).value_or(1) > 1)
-        bytes += size->width * size->height * (source->isDeep() ? 8.0 : 4.0);
+    const double decodedSource =
+        !source->streams() || numberAt(source->properties(), prop::orientation).value_or(1) > 1
+            ? size->width * size->height * (source->isDeep() ? 8.0 : 4.0)
+            : 0.0;
+    bytes += decodedSource;
+    if (measuringDifference)
+        bytes = std::max(bytes, differenceCost(pixels, settings.format, source->isDeep(), deep) + decodedSource);
     return static_cast<std::int64_t>(std::min(bytes, 9.0e18));
 }
 

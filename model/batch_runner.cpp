@@ -80,7 +80,7 @@ void Store::startConversion() {
     if (std::exchange(total_, jobCount) != jobCount) notifyField(StoreField::total);
 
     const int limit = concurrencyLimit(processorCount_ ? processorCount_() : 1);
-    MemoryPlan plan = memoryPlan_ ? memoryPlan_() : enginePlan();
+    MemoryPlan plan = memoryPlan_ ? memoryPlan_() : enginePlan(measureDifference_);
     std::weak_ptr<Store> weak = weak_from_this();
     auto onStart = [weak](ItemId id) {
         if (auto store = weak.lock()) store->mark(id, [](ImageItem& it) { it.status = ItemStatus::converting; });
@@ -185,9 +185,10 @@ Store::ConvertFunction Store::engineConvert(bool measureDifference) {
     };
 }
 
-MemoryPlan Store::enginePlan() {
-    return MemoryPlan{memoryBudget(readMemoryFacts()), [](const Job& job, const ConvertSettings& settings) {
-                          return Converter::memoryEstimate(job.src, settings);
+MemoryPlan Store::enginePlan(bool measureDifference) {
+    return MemoryPlan{memoryBudget(readMemoryFacts()),
+                      [measureDifference](const Job& job, const ConvertSettings& settings) {
+                          return Converter::memoryEstimate(job.src, settings, measureDifference);
                       }};
 }
 

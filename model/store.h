@@ -75,8 +75,8 @@ public:
     // Where the batch size limit comes from (default: activeProcessorCount()).
     // Read at each batch start; counts below 1 mean 1.
     void setProcessorCount(std::function<int()> count);
-    // Where the batch's memory plan comes from (default: enginePlan()). Read
-    // at each batch start.
+    // Where the batch's memory plan comes from (default: enginePlan(), with
+    // the measure as setMeasureDifference says). Read at each batch start.
     void setMemoryPlan(std::function<MemoryPlan()> plan);
     // Whether each job also measures its written output against its source,
     // for the item's `difference` (off: the window measures in its comparison
@@ -189,8 +189,8 @@ public:
     // job's thread; a stop ends the measure, not the conversion.
     static ConvertFunction engineConvert(bool measureDifference = false);
     // The budget from this machine's free memory and this process's limits,
-    // and the engine's estimates.
-    static MemoryPlan enginePlan();
+    // and the engine's estimates (with the measure, when jobs measure).
+    static MemoryPlan enginePlan(bool measureDifference = false);
 
 private:
     Path outputFolderFor(const ImageItem& item) const;

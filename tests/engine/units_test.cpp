@@ -93,6 +93,13 @@ TEST(MemoryEstimate, FollowsTheOutputsPixelsFormatAndLossless) {
     EXPECT_GT(at(OutputFormat::jxl, 1.0), at(OutputFormat::jxl, 0.8));
     EXPECT_GT(at(OutputFormat::webp, 1.0), at(OutputFormat::webp, 0.8));
     EXPECT_EQ(Converter::memoryEstimate(dir / "missing.jpg", {}), 0);
+    // Measuring the output afterwards: JPEG's small conversion gives way to
+    // the measure's hundreds of MB; lossless JPEG XL still needs more itself.
+    const auto measured = [&](OutputFormat format, double quality) {
+        return Converter::memoryEstimate(photo, ConvertSettings{format, quality, std::nullopt, false}, true);
+    };
+    EXPECT_GT(measured(OutputFormat::jpeg, 0.8), 400'000'000);
+    EXPECT_EQ(measured(OutputFormat::jxl, 1.0), at(OutputFormat::jxl, 1.0));
 }
 
 TEST(MetadataBlocks, EveryXmpOrientationBecomesUprightAndNothingElseChanges) {
