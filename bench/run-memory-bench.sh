@@ -13,8 +13,9 @@
 #                                                        # job's peak, conversion or measure
 #
 # SIZES (default "1 4 16 36 72") megapixels of the 8-bit sources, DEEP_SIZES
-# (default "1 4 16 36") of the 16-bit ones and of the 8-bit PNGs (DEPTH 8png:
-# the same pixels as the JPEG, for JPEG XL at 1.0 without a JPEG to carry over); LIMIT (default 300) seconds after
+# (default "1 4 16 36") of the 16-bit ones, of the 8-bit PNGs (DEPTH 8png:
+# the same pixels as the JPEG, for JPEG XL at 1.0 without a JPEG to carry over)
+# and of the grainy JPEGs (DEPTH 8grain); LIMIT (default 300) seconds after
 # which a run is stopped and its point left out; KRUMPLE_CLI (default
 # build/cli/krumple-cli; copied first, so a rebuild meanwhile cannot mix
 # versions); KRUMPLE_MEMORY_WORK (default /tmp/krumple-memory-bench) keeps the
@@ -142,6 +143,20 @@ source_for() {
     if [[ $depth == 8 ]]; then
         local f=$work/src/photo-${mp}mp.jpg
         [[ -f $f ]] || vips resize "$photo" "$f[Q=92]" "$scale" >&2
+    elif [[ $depth == 8grain ]]; then
+        # The same with grain as a high-ISO photo has (Gaussian, σ 12 levels):
+        # encoders that keep what they code in memory need more for detail.
+        local f=$work/src/photo-${mp}mp-grain.jpg
+        if [[ ! -f $f ]]; then
+            local plain w h
+            plain=$(source_for "$mp" 8)
+            w=$(vipsheader -f width "$plain") h=$(vipsheader -f height "$plain")
+            vips gaussnoise "$work/src/noise.v" "$w" "$h" --sigma 12 --mean 0 >&2
+            vips bandjoin "$work/src/noise.v $work/src/noise.v $work/src/noise.v" "$work/src/noise3.v" >&2
+            vips add "$plain" "$work/src/noise3.v" "$work/src/grain.v" >&2
+            vips cast "$work/src/grain.v" "$f[Q=92]" uchar >&2
+            rm -f "$work/src/noise.v" "$work/src/noise3.v" "$work/src/grain.v"
+        fi
     elif [[ $depth == 8png ]]; then
         # The same pixels from a PNG: JPEG XL at 1.0 encodes them losslessly instead of carrying a JPEG over.
         local f=$work/src/photo-${mp}mp.png
