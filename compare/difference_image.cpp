@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <thread>
 
 #include <QPainter>
 
 #include "display_image.h"
+#include "memory_budget.h"
 
 namespace krumple {
 namespace {
@@ -63,8 +65,17 @@ QImage overlaid(const QImage& converted, const QImage& heat) {
     return out;
 }
 
+std::int64_t machineMemoryRoom() { return memoryBudget(readMemoryFacts()); }
+
 std::optional<MeasuredDifference> measureDifference(const std::filesystem::path& source,
-                                                    const std::filesystem::path& output, std::stop_token stop) {
+                                                    const std::filesystem::path& output, std::stop_token stop,
+                                                    const MemoryRoom& room) {
+    // libjxl ends the process when an allocation fails: wait for room instead.
+    const std::int64_t needed = Converter::differenceMemoryEstimate(source, output);
+    while (room() < needed) {
+        if (stop.stop_requested()) return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
     const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     const auto difference = Converter::difference(source, output, displayMaxPixel, stop, threads);
     if (!difference) return std::nullopt;

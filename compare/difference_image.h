@@ -3,7 +3,9 @@
 // The difference view: where a converted image differs from its original,
 // as a heat map over a dimmed copy of it.
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <stop_token>
 
@@ -26,9 +28,17 @@ QImage heatMap(const DistanceMap& map);
 // format as `converted`.
 QImage overlaid(const QImage& converted, const QImage& heat);
 
+// Bytes a measure may take now: what the machine and this process's limits
+// leave, less what the window needs.
+using MemoryRoom = std::function<std::int64_t()>;
+std::int64_t machineMemoryRoom();
+
 // Measures `output` against `source` and colours the map. Slow: seconds a
-// megapixel on one core. Runs on a worker thread.
+// megapixel on one core. Runs on a worker thread. Beside a running batch the
+// measure is outside the batch's memory budget, so it first waits until
+// `room` holds its estimate (nullopt when `stop` ends the wait).
 std::optional<MeasuredDifference> measureDifference(const std::filesystem::path& source,
-                                                    const std::filesystem::path& output, std::stop_token stop);
+                                                    const std::filesystem::path& output, std::stop_token stop,
+                                                    const MemoryRoom& room = machineMemoryRoom);
 
 }  // namespace krumple

@@ -35,5 +35,9 @@ struct Difference {
 std::optional<Difference> difference(const std::filesystem::path& source, const std::filesystem::path& output,
                                      std::int64_t mapMaxPixel, std::stop_token stop = {}, int threads = 1);
 
+// The most memory `difference` of these files is expected to take, in bytes,
+// erring high. Reads the headers only; 0 when either won't open.
+std::int64_t differenceMemoryEstimate(const std::filesystem::path& source, const std::filesystem::path& output);
+
 }  // namespace Converter
 }  // namespace krumple

@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "converter.h"
+#include "difference.h"
 #include "decoding.h"
 #include "encoder.h"
 
@@ -42,12 +43,17 @@ Cost costOf(OutputFormat format, bool lossless, bool best, bool deep) {
 // and PNG are decoded whole, beside their decoders' own state. Raised until
 // every point measured (1–36 MP; 16-bit sources 1–16 MP) is at least 10 %
 // under it (bench/run-memory-bench.sh FORMAT:QUALITY:DEPTH:difference).
-double differenceCost(double pixels, OutputFormat format, bool deepSource, bool deepOutput) {
+double differenceCost(double pixels, bool outputDecodedWhole, bool deepSource, bool deepOutput) {
     const double planes = pixels <= 1e6 ? 270.0 * pixels : 200e6;
-    const double decodedOutput = format == OutputFormat::jpeg || format == OutputFormat::png ? 0.0
-                                 : deepOutput                                                ? 70e6 + 8.0 * pixels
-                                                                                             : 40e6 + 5.0 * pixels;
+    const double decodedOutput = !outputDecodedWhole ? 0.0 : deepOutput ? 70e6 + 8.0 * pixels : 40e6 + 5.0 * pixels;
     return 75e6 + planes + (deepSource ? 18.0 : 15.0) * pixels + decodedOutput;
+}
+
+// The table's sources stream into the encoder; others are decoded whole
+// first, and so is a picture that must be turned.
+double decodedSourceCost(const ImageSource& source, PixelSize size) {
+    const bool whole = !source.streams() || numberAt(source.properties(), prop::orientation).value_or(1) > 1;
+    return whole ? size.width * size.height * (source.isDeep() ? 8.0 : 4.0) : 0.0;
 }
 
 }  // namespace
@@ -69,15 +75,25 @@ std::int64_t memoryEstimate(const std::filesystem::path& src, const ConvertSetti
     // on 2 and 5 MP photos to HEIC).
     if ((settings.targetDistance || settings.maxBytes) && !settings.format.isLossless())
         bytes += pixels * (deep ? 10.0 : 5.0) + (settings.maxBytes ? 0.0 : 160e6);
-    // The table's sources stream into the encoder; others are decoded whole
-    // first, and so is a picture that must be turned.
-    const double decodedSource =
-        !source->streams() || numberAt(source->properties(), prop::orientation).value_or(1) > 1
-            ? size->width * size->height * (source->isDeep() ? 8.0 : 4.0)
-            : 0.0;
+    const double decodedSource = decodedSourceCost(*source, *size);
     bytes += decodedSource;
-    if (measuringDifference)
-        bytes = std::max(bytes, differenceCost(pixels, settings.format, source->isDeep(), deep) + decodedSource);
+    if (measuringDifference) {
+        const bool outputDecodedWhole = settings.format != OutputFormat::jpeg && settings.format != OutputFormat::png;
+        bytes = std::max(bytes, differenceCost(pixels, outputDecodedWhole, source->isDeep(), deep) + decodedSource);
+    }
+    return static_cast<std::int64_t>(std::min(bytes, 9.0e18));
+}
+
+std::int64_t differenceMemoryEstimate(const std::filesystem::path& source, const std::filesystem::path& output) {
+    const auto original = ImageSource::open(source);
+    const auto converted = ImageSource::open(output);
+    if (!original || !converted) return 0;
+    const auto size = orientedSize(*original);
+    const auto outputSize = orientedSize(*converted);
+    if (!size || !outputSize) return 0;
+    const double bytes = differenceCost(outputSize->width * outputSize->height, !converted->streams(),
+                                        original->isDeep(), converted->isDeep()) +
+                         decodedSourceCost(*original, *size);
     return static_cast<std::int64_t>(std::min(bytes, 9.0e18));
 }
 

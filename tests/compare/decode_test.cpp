@@ -1,10 +1,15 @@
 // The view decoding real files on its worker thread.
 
+#include <atomic>
+#include <limits>
+#include <thread>
+
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "compare_fixture.h"
 #include "detail_text.h"
+#include "difference_image.h"
 #include "fmt.h"
 
 using namespace krumple;
@@ -77,6 +82,22 @@ private Q_SLOTS:
         view.setShowDifference(true);
         QTRY_VERIFY(view.convertedPane()->imageArea()->image().cacheKey() != plain);
         QCOMPARE(view.convertedPane()->imageArea()->image().size(), QSize(300, 200));
+    }
+
+    // Short of memory, a measure waits rather than risk a failed allocation
+    // in libjxl, which ends the process; a stop ends the wait.
+    void aMeasureWaitsForMemory() {
+        const auto source = dir.filePath("detail.png").toStdString(), output = dir.filePath("detail.jpg").toStdString();
+        std::stop_source stop;
+        std::atomic<int> asked = 0;
+        std::jthread stopper([&] {
+            for (int i = 0; i < 1000 && asked < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            stop.request_stop();
+        });
+        QVERIFY(!measureDifference(source, output, stop.get_token(), [&] { return std::int64_t{++asked * 1000}; }));
+        const auto room = [] { return std::numeric_limits<std::int64_t>::max(); };
+        const auto measured = measureDifference(source, output, {}, room);
+        QVERIFY(measured && measured->distance > 3);
     }
 };
 

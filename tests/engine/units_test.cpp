@@ -15,6 +15,7 @@
 #include "output_format.h"
 #include "encoder.h"
 #include "converter.h"
+#include "difference.h"
 #include "image_library.h"
 #include "test_support.h"
 
@@ -100,6 +101,10 @@ TEST(MemoryEstimate, FollowsTheOutputsPixelsFormatAndLossless) {
     };
     EXPECT_GT(measured(OutputFormat::jpeg, 0.8), 400'000'000);
     EXPECT_EQ(measured(OutputFormat::jxl, 1.0), at(OutputFormat::jxl, 1.0));
+    // The window's measure of files already written: a tile's planes at least;
+    // nothing to wait for when a file won't open.
+    EXPECT_GT(Converter::differenceMemoryEstimate(photo, photo), 300'000'000);
+    EXPECT_EQ(Converter::differenceMemoryEstimate(photo, dir / "missing.jpg"), 0);
 }
 
 TEST(MetadataBlocks, EveryXmpOrientationBecomesUprightAndNothingElseChanges) {
