@@ -13,10 +13,10 @@ namespace {
 
 // Fmt::keptOriginal's text, composed here to be translated.
 QString keptOriginal(std::int64_t original, std::int64_t output) {
-    const std::string change = Fmt::percent(original, output);
-    if (change.front() != '+') return QCoreApplication::translate("FileRow", "Original kept (output was no smaller)");
+    const auto larger = Fmt::largerBy(original, output);
+    if (!larger) return QCoreApplication::translate("FileRow", "Original kept (output was no smaller)");
     return QCoreApplication::translate("FileRow", "Original kept (output was %1 larger)")
-        .arg(QString::fromStdString(change.substr(1)));
+        .arg(QString::fromStdString(*larger));
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ public:
                 if (!item) continue;
                 const auto kind = item->status.kind();
                 if ((kind == ItemStatus::done || kind == ItemStatus::failed) && reported_.insert(id).second)
-                    print(stdout, json_ ? resultJson(*item, item->difference) : resultLine(*item, item->difference));
+                    print(stdout, json_ ? resultJson(*item) : resultLine(*item));
             }
         }
         if (change.field == StoreField::completed || change.field == StoreField::total) drawBar();

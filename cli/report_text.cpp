@@ -45,13 +45,13 @@ std::string searched(const ImageItem& item) {
 }
 }  // namespace
 
-std::string resultLine(const ImageItem& item, std::optional<double> difference) {
+std::string resultLine(const ImageItem& item) {
     const std::string name = item.url.native();
     if (item.status.kind() == ItemStatus::done && item.rejectedOutputSize)
         return name + ": " + Fmt::keptOriginal(item.originalSize, *item.rejectedOutputSize);
     if (item.status.kind() == ItemStatus::done)
         return name + ": " + Fmt::savings(item.originalSize, item.outputSize.value_or(0)) + searched(item) +
-               (difference ? " \u00B7 " + Fmt::distanceText(*difference) : std::string());
+               (item.difference ? " \u00B7 " + Fmt::distanceText(*item.difference) : std::string());
     if (item.status.kind() == ItemStatus::failed) return failureLine(name, item.status.message());
     return name + ": not converted";
 }
@@ -64,7 +64,7 @@ std::string failureJson(const std::string& path, std::string_view message) {
     return jsonLine({{"source", path}, {"status", "failed"}, {"error", message}});
 }
 
-std::string resultJson(const ImageItem& item, std::optional<double> difference) {
+std::string resultJson(const ImageItem& item) {
     const std::string source = item.url.native();
     if (item.status.kind() == ItemStatus::failed) return failureJson(source, item.status.message());
     if (item.status.kind() != ItemStatus::done) return jsonLine({{"source", source}, {"status", "pending"}});
@@ -78,7 +78,7 @@ std::string resultJson(const ImageItem& item, std::optional<double> difference) 
     if (item.rejectedOutputSize) line["rejectedSize"] = *item.rejectedOutputSize;
     if (item.chosenQuality) line["quality"] = jsonNumber(*item.chosenQuality);
     if (item.distance) line["distance"] = jsonNumber(*item.distance);
-    if (difference) line["difference"] = jsonNumber(*difference);
+    if (item.difference) line["difference"] = jsonNumber(*item.difference);
     line["percent"] = Fmt::percent(item.originalSize, out);
     line["savings"] = Fmt::savings(item.originalSize, out);
     return jsonLine(line);

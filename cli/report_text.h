@@ -11,10 +11,10 @@
 namespace krumple::cli {
 
 // "photos/a.jpg: 2.4 MB → 800.0 kB (-67%)" or "photos/b.png: Couldn't decode the image";
-// with `difference`, the output's measured distance follows (" · looks identical · 0.6").
-std::string resultLine(const ImageItem& item, std::optional<double> difference = std::nullopt);
+// with the item's measured `difference`, its distance follows (" · looks identical · 0.6").
+std::string resultLine(const ImageItem& item);
 // The same result as one JSON object on one line ("difference": 0.62).
-std::string resultJson(const ImageItem& item, std::optional<double> difference = std::nullopt);
+std::string resultJson(const ImageItem& item);
 // A failure for a path that never became an item.
 std::string failureLine(const std::string& path, std::string_view message);
 std::string failureJson(const std::string& path, std::string_view message);

@@ -17,10 +17,15 @@ std::string percent(std::int64_t from, std::int64_t to) {
     return text;
 }
 
-std::string keptOriginal(std::int64_t original, std::int64_t output) {
+std::optional<std::string> largerBy(std::int64_t original, std::int64_t output) {
     const std::string change = percent(original, output);
-    if (change.front() != '+') return "Original kept (output was no smaller)";
-    return "Original kept (output was " + change.substr(1) + " larger)";
+    if (change.front() != '+') return std::nullopt;
+    return change.substr(1);
+}
+
+std::string keptOriginal(std::int64_t original, std::int64_t output) {
+    const auto larger = largerBy(original, output);
+    return larger ? "Original kept (output was " + *larger + " larger)" : "Original kept (output was no smaller)";
 }
 
 std::string overCap(std::int64_t cap, std::int64_t smallest) {

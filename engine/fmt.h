@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace krumple::Fmt {
@@ -12,6 +13,8 @@ std::string savings(std::int64_t from, std::int64_t to);
 // "Original kept (output was 12% larger)": the row of an output that came out
 // no smaller than its original and was dropped.
 std::string keptOriginal(std::int64_t original, std::int64_t output);
+// "12%" of that text, or nothing when it rounds to no larger.
+std::optional<std::string> largerBy(std::int64_t original, std::int64_t output);
 // "Doesn't fit in 50 kB (smallest 61.2 kB)": a size cap no quality could meet.
 std::string overCap(std::int64_t cap, std::int64_t smallest);
 // A Butteraugli distance in tenths, as it is shown: 0.96 is 1.0.

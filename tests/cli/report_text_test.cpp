@@ -52,10 +52,13 @@ TEST(ReportTextTest, OneLinePerResult) {
     const std::string json = resultJson(searched);
     EXPECT_NE(json.find(",\"quality\":0.62,\"distance\":1.414,"), std::string::npos) << json;
     // The measured difference follows, its words judged on the figure shown.
-    EXPECT_EQ(resultLine(searched, 0.96), "s.jpg: " + Fmt::savings(3000, 1000) +
+    searched.difference = 0.96;
+    EXPECT_EQ(resultLine(searched), "s.jpg: " + Fmt::savings(3000, 1000) +
                                               " \u00B7 quality 62%, distance 1.414 \u00B7 nearly identical \u00B7 1.0");
-    EXPECT_NE(resultJson(searched, 2.5).find(",\"difference\":2.5,"), std::string::npos);
-    EXPECT_NE(resultJson(searched, 2.0004).find(",\"difference\":2,"), std::string::npos);  // as the text rounds it
+    searched.difference = 2.5;
+    EXPECT_NE(resultJson(searched).find(",\"difference\":2.5,"), std::string::npos);
+    searched.difference = 2.0004;
+    EXPECT_NE(resultJson(searched).find(",\"difference\":2,"), std::string::npos);  // as the text rounds it
     for (const auto& [d, words] : std::vector<std::pair<double, std::string>>{
              {0.0, "looks identical"}, {0.94, "looks identical"}, {1.96, "small differences"},
              {4.9, "visible differences"}, {5.0, "large differences"}})

@@ -89,10 +89,10 @@ TEST(Butteraugli, TilesAddUpToTheWholePicture) {
     const auto unshrunk = tiledDistance(1000, 700, a.data(), b.data(), 256, 64, 1);
     ASSERT_TRUE(unshrunk);
     double off = 0, along = 0;
-    for (std::size_t y = 0; y < 700; ++y)
-        for (const std::size_t x : {255, 256, 511, 512, 767, 768}) {
-            off += std::abs(unshrunk->map.values[y * 1000 + x] - map.values[y * 1000 + x]);
-            along += map.values[y * 1000 + x];
+    for (std::size_t row = 0; row < 700; ++row)
+        for (const std::size_t column : {255U, 256U, 511U, 512U, 767U, 768U}) {
+            off += std::abs(unshrunk->map.values[row * 1000 + column] - map.values[row * 1000 + column]);
+            along += map.values[row * 1000 + column];
         }
     EXPECT_LT(off, 0.02 * along);
 
