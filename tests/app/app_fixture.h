@@ -13,6 +13,7 @@
 #include "file_list_model.h"
 #include "fmt.h"
 #include "footer_bar.h"
+#include "hang_limit.h"
 #include "look.h"
 #include "main_window.h"
 #include "paths.h"
@@ -61,10 +62,10 @@ public:
     bool addAndWait(const std::vector<std::filesystem::path>& paths) {
         auto done = std::make_shared<bool>(false);
         store_->add(paths, [done](std::size_t) { *done = true; });
-        return QTest::qWaitFor([done] { return *done; }, 20000);
+        return QTest::qWaitFor([done] { return *done; }, test::hangLimitMs);
     }
     bool waitForBatchEnd() {
-        return QTest::qWaitFor([this] { return !store_->isRunning(); }, 120000);
+        return QTest::qWaitFor([this] { return !store_->isRunning(); }, test::hangLimitMs);
     }
 
     FakePanels panels;

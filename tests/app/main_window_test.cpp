@@ -49,7 +49,7 @@ private Q_SLOTS:
         QVERIFY(showsText(s.window.placeholder(), "Select a file to compare"));
         QCOMPARE(s.window.centralWidget()->size(), QSize(1000, 620));  // opens at its smallest
         s.window.resize(300, 200);
-        QTRY_VERIFY(s.window.centralWidget()->width() >= 1000 && s.window.centralWidget()->height() >= 620);
+        QTRY_VERIFY_WITH_TIMEOUT(s.window.centralWidget()->width() >= 1000 && s.window.centralWidget()->height() >= 620, test::hangLimitMs);
 
         // The menu command and the empty list's button open the same panel.
         auto* command = s.window.findChild<QAction*>("addImagesAction");
@@ -62,7 +62,7 @@ private Q_SLOTS:
         QCOMPARE(list->emptyState()->addButton()->text(), QString("Add Images\u2026"));
         QTest::mouseClick(list->emptyState()->addButton(), Qt::LeftButton);
         QCOMPARE(s.panels.addAsked, 2);
-        QTRY_COMPARE(s.store().items().size(), std::size_t{2});
+        QTRY_COMPARE_WITH_TIMEOUT(s.store().items().size(), std::size_t{2}, test::hangLimitMs);
         QVERIFY(!list->showsEmptyState());
 
         // The selected item goes to the comparison, the same view every time.
@@ -121,7 +121,7 @@ private Q_SLOTS:
         QCOMPARE(overlay->geometry(), content->rect());
         QCOMPARE(dropped, (Paths{file, folder}));
         // The folder is expanded by the store: both pictures arrive.
-        QTRY_COMPARE(s.store().items().size(), std::size_t{2});
+        QTRY_COMPARE_WITH_TIMEOUT(s.store().items().size(), std::size_t{2}, test::hangLimitMs);
     }
 
     void batchAsTheWindowShowsIt_data() {
@@ -210,7 +210,7 @@ private Q_SLOTS:
         auto* files = dialog.findChild<QFileSystemModel*>();
         QVERIFY(view && files);
         QCOMPARE(view->selectionMode(), QAbstractItemView::ExtendedSelection);
-        QTRY_VERIFY(files->index(qtPath(file)).isValid() && files->index(qtPath(folder)).isValid());
+        QTRY_VERIFY_WITH_TIMEOUT(files->index(qtPath(file)).isValid() && files->index(qtPath(folder)).isValid(), test::hangLimitMs);
         for (const auto& path : {file, folder})
             view->selectionModel()->select(files->index(qtPath(path)),
                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);

@@ -11,6 +11,7 @@
 #include "detail_text.h"
 #include "difference_image.h"
 #include "fmt.h"
+#include "hang_limit.h"
 
 using namespace krumple;
 
@@ -47,9 +48,9 @@ private Q_SLOTS:
         view.setItem(converted("wide.png", "alpha.png"));
         unreadable.setItem(converted("missing.png", "alpha.png"));
         QVERIFY(!view.originalPane()->hasImage());  // not decoded on this thread
-        QTRY_VERIFY(view.originalPane()->hasImage() && view.convertedPane()->hasImage());
+        QTRY_VERIFY_WITH_TIMEOUT(view.originalPane()->hasImage() && view.convertedPane()->hasImage(), test::hangLimitMs);
         // An original that can't be read keeps its spinner; the converted image is decoded after it was tried.
-        QTRY_VERIFY(unreadable.convertedPane()->hasImage());
+        QTRY_VERIFY_WITH_TIMEOUT(unreadable.convertedPane()->hasImage(), test::hangLimitMs);
         QVERIFY(!unreadable.originalPane()->hasImage());
         QVERIFY(unreadable.originalPane()->imageArea()->placeholder()->isVisibleTo(unreadable.originalPane()));
         const QString size = QString::fromStdString(Fmt::byteCount(2'100'000));
@@ -74,13 +75,13 @@ private Q_SLOTS:
         CompareView view;
         view.setItem(converted("detail.png", "detail.jpg"));
         QVERIFY(!view.distance());
-        QTRY_VERIFY_WITH_TIMEOUT(view.distance().has_value(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(view.distance().has_value(), test::hangLimitMs);
         QVERIFY(*view.distance() > 3);
         QVERIFY(view.convertedPane()->detail().contains(distanceText(*view.distance())));
-        QTRY_VERIFY(view.convertedPane()->hasImage());
+        QTRY_VERIFY_WITH_TIMEOUT(view.convertedPane()->hasImage(), test::hangLimitMs);
         const qint64 plain = view.convertedPane()->imageArea()->image().cacheKey();
         view.setShowDifference(true);
-        QTRY_VERIFY(view.convertedPane()->imageArea()->image().cacheKey() != plain);
+        QTRY_VERIFY_WITH_TIMEOUT(view.convertedPane()->imageArea()->image().cacheKey() != plain, test::hangLimitMs);
         QCOMPARE(view.convertedPane()->imageArea()->image().size(), QSize(300, 200));
     }
 
@@ -91,10 +92,19 @@ private Q_SLOTS:
         std::stop_source stop;
         std::atomic<int> asked = 0;
         std::jthread stopper([&] {
-            for (int i = 0; i < 1000 && asked < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            for (int seen = asked; seen < 3; seen = asked) asked.wait(seen);
             stop.request_stop();
         });
-        QVERIFY(!measureDifference(source, output, stop.get_token(), [&] { return std::int64_t{++asked * 1000}; }));
+        const auto tooLittle = [&] {
+            const std::int64_t room = ++asked * 1000;
+            asked.notify_all();
+            return room;
+        };
+        const bool measuredShort = measureDifference(source, output, stop.get_token(), tooLittle).has_value();
+        const int times = asked.exchange(1000);  // and the stopper ends, whatever happened
+        asked.notify_all();
+        QVERIFY(!measuredShort);
+        QVERIFY(times >= 3);  // it asked again while it waited
         const auto room = [] { return std::numeric_limits<std::int64_t>::max(); };
         const auto measured = measureDifference(source, output, {}, room);
         QVERIFY(measured && measured->distance > 3);

@@ -1,178 +1,208 @@
-// Interrupting a batch: Cancel at many random moments, and the command-line
-// front end killed outright. Afterwards the counts add up, sources are
+// Interrupting a batch at chosen points of the work, never at moments on a
+// clock: Cancel between any two of the batch's reports and in the middle of
+// copying a kept original, and the command line killed inside a copy or just
+// before an output takes its name. Afterwards the counts add up, sources are
 // byte-identical and no final output name holds a partial file.
 
 #include <signal.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
-#include <random>
+#include <set>
 #include <thread>
 
 #include "child_process.h"
+#include "copy_gate.h"
 #include "harness.h"
 
 namespace krumple::test {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-// Random moments, reproducible with KRUMPLE_SEED=<n>; otherwise fresh each run.
 class Interruptions : public Batch {
 protected:
-    const char* fixed = std::getenv("KRUMPLE_SEED");
-    const std::uint32_t seed = fixed ? static_cast<std::uint32_t>(std::strtoul(fixed, nullptr, 10)) : std::random_device{}();
-    std::mt19937 random{seed};
+    void freshStore() {
+        store = std::make_shared<Store>(queue.executor());
+        store->setProcessorCount([] { return 2; });
+        ASSERT_EQ(addAndWait({src}), 6u);
+    }
 
-    // After a cancelled run into `folder`: never-launched items stay pending,
-    // none is still converting, only whole outputs exist and no source changed.
-    // Returns whether the cancel stopped something.
-    bool expectCancelledCleanly(const fs::path& folder, const FolderSnapshot& before) {
-        const Strings texts = outcomes();
-        for (const auto& text : texts) EXPECT_TRUE(text == "done" || text == "Cancelled" || text == "pending") << text;
-        EXPECT_EQ(store->completed() + std::ranges::count(texts, "pending"), store->total());
+    // Items that had begun (converting or done) when the cancel came.
+    std::set<fs::path> begun() const {
+        std::set<fs::path> urls;
+        for (const auto& it : store->items())
+            if (it.status.kind() != ItemStatus::pending) urls.insert(it.url);
+        return urls;
+    }
+
+    // After a cancelled run into `folder`: only items begun before the cancel
+    // are done (a begun one may still report Cancelled), the rest pending or
+    // Cancelled, only whole outputs exist and no source changed.
+    void expectCancelledCleanly(const fs::path& folder, const FolderSnapshot& before, const std::set<fs::path>& begun) {
         EXPECT_EQ(store->total(), 6);
+        EXPECT_EQ(store->completed() + std::ranges::count(outcomes(), "pending"), store->total());
+        const Strings texts = outcomes();
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            const fs::path& url = store->items()[i].url;
+            if (texts[i] == "done") {
+                EXPECT_TRUE(begun.contains(url)) << url << " began after the cancel";
+            } else {
+                EXPECT_TRUE(texts[i] == "Cancelled" || texts[i] == "pending") << url << ": " << texts[i];
+            }
+        }
         expectExactly(folder, outputs());
         EXPECT_EQ(before.damaged(), std::vector<fs::path>{});
-        return outputs().size() < 6;
     }
+
+    std::size_t doneCount() const { return outputs().size(); }
 };
 
-TEST_F(Interruptions, CancelAtRandomMomentsLeavesEveryBatchConsistent) {
-    SCOPED_TRACE("KRUMPLE_SEED=" + std::to_string(seed));
+// Each job reports to the main thread as it begins and as it ends, and waits
+// there: a cancel after the k-th report lands at a known point, from before
+// the first launch (k = 0) to after the last result (k = 12).
+TEST_F(Interruptions, CancelAfterAnyReportLeavesTheBatchConsistent) {
     addSources(6, 64);
     const FolderSnapshot before(src);
-    constexpr int runs = 120;
-    int cancelledSomething = 0;
-    for (int run = 0; run < runs; ++run) {
-        SCOPED_TRACE("run " + std::to_string(run));
-        store = std::make_shared<Store>(queue.executor());
-        ASSERT_EQ(addAndWait({src}), 6u);
-        convertInto(out / std::to_string(run), OutputFormat::jpeg, false);
-
-        // A random moment: some results delivered, the rest in flight or not begun.
-        const auto deadline = Clock::now() + std::chrono::microseconds(std::uniform_int_distribution<int>(0, 30000)(random));
-        for (int events = std::uniform_int_distribution<int>(0, 12)(random); events > 0 && Clock::now() < deadline;)
-            events -= queue.runOne(std::chrono::milliseconds(1)) ? 1 : 0;
-        std::this_thread::sleep_until(deadline);
+    for (int run = 0; run < 39; ++run) {
+        const int reports = run % 13;
+        SCOPED_TRACE("run " + std::to_string(run) + ", cancelled after " + std::to_string(reports) + " reports");
+        freshStore();
+        const fs::path folder = out / std::to_string(run);
+        convertInto(folder, OutputFormat::jpeg, false);
+        for (int i = 0; i < reports; ++i) ASSERT_TRUE(queue.runOne(std::chrono::minutes(2)));
+        const std::set<fs::path> wasBegun = begun();
         store->cancelRunTask();
-        if (random() % 4 == 0) store->cancelRunTask();  // a second press changes nothing
+        if (run % 3 == 1) store->cancelRunTask();  // a second press changes nothing
         finishBatch();
         tally("faults");
-        cancelledSomething += expectCancelledCleanly(out / std::to_string(run), before) ? 1 : 0;
+        expectCancelledCleanly(folder, before, wasBegun);
+        if (reports == 0 || reports == 12) {
+            EXPECT_EQ(doneCount(), reports == 0 ? 0u : 6u);
+        }
     }
-    // The moments must really spread over the batch, or the runs prove little.
-    EXPECT_GT(cancelledSomething, runs / 4);
 }
 
-// Every output comes out larger and each original is copied instead: a
-// cancel finds jobs encoding or copying, and either way they finish whole.
-TEST_F(Interruptions, CancelAtRandomMomentsWhileOriginalsAreKept) {
-    SCOPED_TRACE("KRUMPLE_SEED=" + std::to_string(seed));
+// Every output comes out larger and each original is copied instead. A
+// cancel before anything begins, in the middle of a copy (held there until
+// the cancel has been given) and after the last copy: copies finish whole.
+TEST_F(Interruptions, CancelWhileOriginalsAreKept) {
     addSources(6, 160, "jpg");
+    ASSERT_GT(fs::file_size(src / "p0.jpg"), 8192u) << "too small to be copied in steps";
     const FolderSnapshot before(src);
-    constexpr int runs = 40;
-    int cancelledSomething = 0;
-    for (int run = 0; run < runs; ++run) {
-        SCOPED_TRACE("run " + std::to_string(run));
-        store = std::make_shared<Store>(queue.executor());
-        ASSERT_EQ(addAndWait({src}), 6u);
+    enum Point { beforeAnyLaunch, midCopy, afterLastCopy };
+    int run = 0;
+    for (const Point point : {beforeAnyLaunch, midCopy, afterLastCopy, midCopy}) {
+        SCOPED_TRACE("point " + std::to_string(point));
+        freshStore();
         store->setOnlySmaller(true);
-        convertInto(out / std::to_string(run), OutputFormat::png, false);
-        const auto deadline = Clock::now() + std::chrono::microseconds(std::uniform_int_distribution<int>(0, 60000)(random));
-        while (Clock::now() < deadline) queue.runOne(std::chrono::milliseconds(1));
+        const fs::path folder = out / std::to_string(run++);
+        if (point == midCopy) copy_gate::holdFrom(2);  // one 4 kB step copied, the next one held
+        convertInto(folder, OutputFormat::png, false);
+        if (point == midCopy) {
+            ASSERT_TRUE(queue.runUntil(copy_gate::holding));
+        } else if (point == afterLastCopy) {
+            ASSERT_TRUE(queue.runUntil([&] { return store->completed() == 6; }));
+        }
+        const std::set<fs::path> wasBegun = begun();
         store->cancelRunTask();
+        copy_gate::open();
         finishBatch();
         tally("faults");
         for (const auto& it : store->items()) {
             if (it.status.kind() != ItemStatus::done) continue;
             EXPECT_TRUE(it.rejectedOutputSize) << it.url;
-            EXPECT_EQ(readFile(it.outputURL.value()), readFile(it.url)) << it.url;
+            EXPECT_TRUE(readFile(it.outputURL.value()) == readFile(it.url)) << it.url << ": the copy differs";
         }
-        cancelledSomething += expectCancelledCleanly(out / std::to_string(run), before) ? 1 : 0;
+        expectCancelledCleanly(folder, before, wasBegun);
+        switch (point) {
+        case beforeAnyLaunch: EXPECT_EQ(doneCount(), 0u); break;
+        case midCopy: EXPECT_GE(doneCount(), 1u); break;  // the held copy had begun and went on
+        case afterLastCopy: EXPECT_EQ(doneCount(), 6u); break;
+        }
     }
-    EXPECT_GT(cancelledSomething, runs / 4);
 }
 
-// Each kill lands while the first original is being copied: a preloaded shim
-// slows copying and says when it has begun. The copy never appears. Where
-// copying between files is refused, copies are read and written, whole.
+// Runs the command line over `src` into `folder` with the hold shim.
+std::unique_ptr<ChildProcess> shimmedCli(const fs::path& src, const fs::path& folder, const std::string& format,
+                                         const std::string& jobs, const Strings& settings, bool onlySmaller = false) {
+    Strings args{"--format", format, "--jobs", jobs, "--out", folder.string(), src.string()};
+    if (onlySmaller) args.insert(args.begin(), "--only-smaller");
+    return std::make_unique<ChildProcess>(KRUMPLE_CLI_PATH, args, folder.parent_path().string(),
+                                          withHoldShim(settings));
+}
+
+// Waits until `mark` holds `calls` bytes: that many watched calls were made.
+// The bound only ends a run that will never get there.
+bool reached(const fs::path& mark, std::uintmax_t calls) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(5);
+    std::error_code error;
+    while (fs::file_size(mark, error) < calls || error) {
+        if (std::chrono::steady_clock::now() > giveUp) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// Each kill lands while the first original is being copied: the shim holds
+// the copy at a chosen step. The copy never appears. Where copying between
+// files is refused, copies are read and written, whole.
 TEST_F(Interruptions, KilledDuringAKeptCopyLeavesNoPartialCopy) {
-    SCOPED_TRACE("KRUMPLE_SEED=" + std::to_string(seed));
     addSources(2, 500, "jpg");
     const FolderSnapshot before(src);
-    const auto chunks = static_cast<int>((fs::file_size(src / "p0.jpg") + 32767) / 32768);
-    ASSERT_GE(chunks, 4);
-    const auto cli = [&](const fs::path& folder, const fs::path& mark, bool refuse = false) {
-        const char* asan = std::getenv("ASAN_OPTIONS");
-        Strings environment{std::string("LD_PRELOAD=") + KRUMPLE_SLOW_COPY_PATH, "KRUMPLE_COPY_MARK=" + mark.string(),
-                            // The shim comes before the sanitizer's runtime.
-                            std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0"};
-        if (refuse) environment.push_back("KRUMPLE_COPY_REFUSE=1");
-        return std::make_unique<ChildProcess>(
-            KRUMPLE_CLI_PATH,
-            Strings{"--only-smaller", "--format", "png", "--jobs", "1", "--out", folder.string(), src.string()},
-            dir.path().string(), environment);
-    };
-    auto whole = cli(dir / "whole", dir / "whole.mark");
+    const auto steps = static_cast<int>((fs::file_size(src / "p0.jpg") + 32767) / 32768);
+    ASSERT_GE(steps, 4);
+    const auto whole = shimmedCli(src, dir / "whole", "png", "1", {"KRUMPLE_COPY_MARK=" + (dir / "whole.mark").string()}, true);
     ASSERT_EQ(whole->wait(), 0) << whole->err;
     ASSERT_EQ(filesUnder(dir / "whole").size(), 2u);
-    ASSERT_GE(fs::file_size(dir / "whole.mark"), static_cast<std::uintmax_t>(2 * chunks)) << "the shim was not used";
-    auto refused = cli(dir / "refused", dir / "refused.mark", true);
+    ASSERT_GE(fs::file_size(dir / "whole.mark"), static_cast<std::uintmax_t>(2 * steps)) << "the shim was not used";
+    const auto refused = shimmedCli(src, dir / "refused", "png", "1",
+                                    {"KRUMPLE_COPY_MARK=" + (dir / "refused.mark").string(), "KRUMPLE_COPY_REFUSE=1"}, true);
     ASSERT_EQ(refused->wait(), 0) << refused->err;
     ASSERT_TRUE(fs::exists(dir / "refused.mark")) << "the shim was not used";
     ASSERT_EQ(filesUnder(dir / "refused").size(), 2u);
     for (const fs::path& copy : filesUnder(dir / "refused"))
-        EXPECT_EQ(readFile(copy), readFile(src / copy.filename())) << copy;
+        EXPECT_TRUE(readFile(copy) == readFile(src / copy.filename())) << copy << " differs from its source";
 
-    for (int k = 0; k < 6; ++k) {
-        SCOPED_TRACE("kill " + std::to_string(k));
-        const fs::path killed = dir / "killed" / std::to_string(k);
-        const fs::path mark = dir / ("killed-" + std::to_string(k) + ".mark");
-        auto child = cli(killed, mark);
-        const auto giveUp = Clock::now() + std::chrono::seconds(60);
-        while (!fs::exists(mark) && Clock::now() < giveUp) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        ASSERT_TRUE(fs::exists(mark)) << "no copy began";
-        // Within the first half of that copy's 25 ms steps.
-        std::this_thread::sleep_for(std::chrono::milliseconds(
-            std::uniform_int_distribution<int>(0, chunks * 25 / 2)(random)));
+    // Held at the second step, the middle one and the last (which would find the end).
+    for (const int step : {2, (steps + 1) / 2, steps + 1}) {
+        SCOPED_TRACE("held at step " + std::to_string(step));
+        const fs::path killed = dir / "killed" / std::to_string(step);
+        const fs::path mark = dir / ("killed-" + std::to_string(step) + ".mark");
+        fs::create_directories(killed);
+        auto child = shimmedCli(src, killed, "png", "1",
+                                {"KRUMPLE_COPY_MARK=" + mark.string(), "KRUMPLE_COPY_HOLD=" + std::to_string(step)}, true);
+        ASSERT_TRUE(reached(mark, static_cast<std::uintmax_t>(step))) << child->errSoFar();
         child->signal(SIGKILL);
         child->wait();
         tally("faults");
-        EXPECT_LT(fs::file_size(mark), static_cast<std::uintmax_t>(chunks)) << "the copy had ended";
         EXPECT_EQ(filesUnder(killed), std::vector<fs::path>{});
         EXPECT_EQ(before.damaged(), std::vector<fs::path>{});
     }
 }
 
+// Killed with the k-th output done but not yet named: exactly the k - 1
+// named before it exist, each whole, and no temporary is left.
 TEST_F(Interruptions, KilledCommandLineLeavesNoPartialOutput) {
-    SCOPED_TRACE("KRUMPLE_SEED=" + std::to_string(seed));
     addSources(6, 700);
     const FolderSnapshot before(src);
-    const auto cli = [&](const fs::path& folder) {
-        return std::make_unique<ChildProcess>(
-            KRUMPLE_CLI_PATH, Strings{"--format", "png", "--jobs", "2", "--out", folder.string(), src.string()},
-            dir.path().string());
-    };
-    // One whole run sets the window the kills are spread over, and the bytes
-    // every output must have.
-    const auto started = Clock::now();
-    ASSERT_EQ(cli(dir / "whole")->wait(), 0);
-    const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started);
+    fs::create_directories(dir / "whole");
+    ASSERT_EQ(shimmedCli(src, dir / "whole", "png", "2", {})->wait(), 0);
     ASSERT_EQ(filesUnder(dir / "whole").size(), 6u);
 
-    for (int k = 0; k < 12; ++k) {
-        SCOPED_TRACE("kill " + std::to_string(k));
+    for (int k = 1; k <= 6; ++k) {
+        SCOPED_TRACE("killed at output " + std::to_string(k));
         const fs::path killed = dir / "killed" / std::to_string(k);
-        auto child = cli(killed);
-        std::this_thread::sleep_for(std::chrono::microseconds(
-            std::uniform_int_distribution<std::int64_t>(0, whole.count())(random)));
+        const fs::path mark = dir / ("link-" + std::to_string(k) + ".mark");
+        fs::create_directories(killed);
+        auto child = shimmedCli(src, killed, "png", "2",
+                                {"KRUMPLE_LINK_MARK=" + mark.string(), "KRUMPLE_LINK_HOLD=" + std::to_string(k)});
+        ASSERT_TRUE(reached(mark, static_cast<std::uintmax_t>(k))) << child->errSoFar();
         child->signal(SIGKILL);
         child->wait();
         tally("faults");
-        // Outputs are unnamed until complete: a kill leaves no temporary either.
         const std::vector<fs::path> files = filesUnder(killed);
-        for (const auto& file : files) EXPECT_EQ(readFile(file), readFile(dir / "whole" / file.filename())) << file;
+        EXPECT_EQ(files.size(), static_cast<std::size_t>(k - 1));
+        for (const auto& file : files)
+            EXPECT_TRUE(readFile(file) == readFile(dir / "whole" / file.filename())) << file << " differs from the whole run's";
         EXPECT_EQ(brokenFiles(files), std::vector<fs::path>{});
         EXPECT_EQ(before.damaged(), std::vector<fs::path>{});
     }

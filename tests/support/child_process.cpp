@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <stdexcept>
 #include <string_view>
 
@@ -73,19 +74,33 @@ std::string ChildProcess::readLine() {
 
 void ChildProcess::signal(int number) { ::kill(pid_, number); }
 
+std::string ChildProcess::errSoFar() const {
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::pread(errFd_, buffer, sizeof buffer, static_cast<off_t>(text.size()))) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    return text;
+}
+
 int ChildProcess::wait() {
     if (waited_) return status_;
     waited_ = true;
     while (readMore()) {}
     int status = 0;
     ::waitpid(pid_, &status, 0);
-    char buffer[4096];
-    for (ssize_t n; (n = ::pread(errFd_, buffer, sizeof buffer, static_cast<off_t>(err.size()))) > 0;)
-        err.append(buffer, static_cast<std::size_t>(n));
+    err = errSoFar();
     ::close(outFd_);
     ::close(errFd_);
     status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return status_;
+}
+
+std::vector<std::string> withHoldShim(std::vector<std::string> settings) {
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    settings.push_back(std::string("LD_PRELOAD=") + KRUMPLE_HOLD_SHIM_PATH);
+    // The shim comes before the sanitizer's runtime.
+    settings.push_back(std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0");
+    return settings;
 }
 
 RunResult runCli(const std::vector<std::string>& args, const std::string& workingFolder) {

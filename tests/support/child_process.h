@@ -20,6 +20,8 @@ public:
     // The next line of standard output, without its newline; empty at the end.
     std::string readLine();
     void signal(int number);
+    // Standard error so far, without waiting for the end.
+    std::string errSoFar() const;
     // Reads the rest of both streams and returns the exit status (-1 unless it exited).
     int wait();
 
@@ -35,6 +37,9 @@ private:
     int status_ = -1;
     bool waited_ = false;  // a killed child has no exit status but must not be waited for twice
 };
+
+// An environment that preloads the hold shim (hold_shim.cpp), plus `settings`.
+std::vector<std::string> withHoldShim(std::vector<std::string> settings);
 
 struct RunResult { int status; std::string out; std::string err; };
 
