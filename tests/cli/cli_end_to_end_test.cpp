@@ -1,12 +1,9 @@
 // krumple-cli run as a program on a temporary folder.
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 
-#include <chrono>
 #include <sstream>
-#include <thread>
 
 #include "child_process.h"
 #include "image_io.h"
@@ -219,29 +216,6 @@ TEST_F(CliTest, ExitStatusesAndWhatTheySay) {
         EXPECT_NE((r.out + r.err).find(c.says), std::string::npos) << r.out << r.err;
         EXPECT_EQ(namesIn(dir / "p"), (Names{"a.png", "points.jpg", "points.svg"})) << c.says;  // nothing converted
     }
-}
-
-// The interrupt comes while the second output waits to take its name, held
-// there until the interrupt has been taken: it finishes, nothing after it starts.
-TEST_F(CliTest, InterruptLetsTheRunningFinishAndStartsNoMore) {
-    for (int i = 0; i < 6; ++i) makePng(dir / ("p/n" + std::to_string(i) + ".png"), 64, 64);
-    const fs::path release = dir / "release", links = dir / "links";
-    ChildProcess child(KRUMPLE_CLI_PATH, {"--jobs", "1", "--format", "webp", "p"}, dir.path().native(),
-                       withHoldShim({"KRUMPLE_LINK_HOLD=2", "KRUMPLE_LINK_MARK=" + links.native(),
-                                     "KRUMPLE_RELEASE=" + release.native()}));
-    EXPECT_NE(child.readLine().find(" \u2192 "), std::string::npos) << "no first result";
-    std::error_code error;
-    while (fs::file_size(links, error) < 2 || error) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    child.signal(SIGINT);
-    while (child.errSoFar().find("Cancelling") == std::string::npos)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    writeText(release, "");
-    EXPECT_EQ(child.wait(), 1) << child.err;
-    EXPECT_NE(child.out.find("2 of 6 converted"), std::string::npos) << child.out;
-    const Names names = namesIn(dir / "p");
-    const auto outputs = std::count_if(names.begin(), names.end(), [](const std::string& n) { return n.ends_with(".webp"); });
-    EXPECT_EQ(outputs, 2);
-    EXPECT_EQ(names.size(), std::size_t{6 + 2});  // no temporary file left
 }
 
 }  // namespace

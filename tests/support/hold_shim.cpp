@@ -21,13 +21,16 @@
 
 namespace {
 
+// Leaves errno as the watched call set it.
 void mark(const char* variable) {
+    const int error = errno;
     const char* file = std::getenv(variable);
-    if (!file) return;
-    const int fd = ::open(file, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) return;
-    [[maybe_unused]] const ssize_t n = ::write(fd, "c", 1);
-    ::close(fd);
+    const int fd = file ? ::open(file, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644) : -1;
+    if (fd >= 0) {
+        [[maybe_unused]] const ssize_t n = ::write(fd, "c", 1);
+        ::close(fd);
+    }
+    errno = error;
 }
 
 // Whether this call was held: marked, then kept waiting for the release.
@@ -53,14 +56,9 @@ extern "C" ssize_t copy_file_range(int in, off64_t* inOffset, int out, off64_t* 
     static const auto real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "copy_file_range"));
     const bool wasHeld = held(copies, "KRUMPLE_COPY_MARK", "KRUMPLE_COPY_HOLD");
     ssize_t n = -1;
-    if (std::getenv("KRUMPLE_COPY_REFUSE")) {
-        errno = EXDEV;
-    } else {
-        n = real(in, inOffset, out, outOffset, std::min<size_t>(length, 32 * 1024), flags);
-    }
-    const int error = errno;
+    errno = EXDEV;
+    if (!std::getenv("KRUMPLE_COPY_REFUSE")) n = real(in, inOffset, out, outOffset, std::min<size_t>(length, 32 * 1024), flags);
     if (!wasHeld) mark("KRUMPLE_COPY_MARK");
-    errno = error;
     return n;
 }
 
@@ -69,8 +67,6 @@ extern "C" int linkat(int fromFolder, const char* from, int toFolder, const char
     static const auto real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "linkat"));
     const bool wasHeld = held(links, "KRUMPLE_LINK_MARK", "KRUMPLE_LINK_HOLD");
     const int result = real(fromFolder, from, toFolder, to, flags);
-    const int error = errno;
     if (!wasHeld) mark("KRUMPLE_LINK_MARK");
-    errno = error;
     return result;
 }
