@@ -124,4 +124,19 @@ std::optional<Converter::Difference> tiledDistance(int width, int height, const 
     return result;
 }
 
+std::optional<Converter::Difference> pictureDistance(int width, int height, const std::uint8_t* reference,
+                                                     const std::uint8_t* distorted, int mapFactor,
+                                                     std::stop_token stop, int threads) {
+    // Butteraugli takes about 240 bytes a pixel: a whole 18 MP photo would
+    // need over 4 GB, tiles of 768 pixels take about 170 MB. On a 4.9 MP photo
+    // the tiles' score matched the whole's to four digits even without a
+    // margin; 32 pixels keep seams out of the map (a multiple of 8 keeps
+    // Butteraugli's half-size pass on the same grid).
+    constexpr std::int64_t measuredWhole = 1'000'000;
+    constexpr int tileSide = 768, tileMargin = 32;
+    if (std::int64_t{width} * height <= measuredWhole)
+        return tiledDistance(width, height, reference, distorted, std::max(width, height), 0, mapFactor, stop, threads);
+    return tiledDistance(width, height, reference, distorted, tileSide, tileMargin, mapFactor, stop, threads);
+}
+
 }  // namespace krumple

@@ -138,8 +138,7 @@ std::expected<Converted, ConvertError> convert(const std::filesystem::path& src,
     if (settings.onlySmaller) limit = before.st_size;
     if (settings.maxBytes && !searched) limit = std::min(limit.value_or(INT64_MAX), *settings.maxBytes + 1);
     if (limit) destination->keepOnlyBelow(*limit);
-    if (searched) destination->chooseQualityFor(QualityGoal{settings.maxBytes ? std::nullopt : settings.targetDistance,
-                                                            settings.maxBytes});
+    if (searched) destination->chooseQualityFor(QualityGoal{settings.targetDistance, settings.maxBytes});
     const bool finished = destination->finalize();
     Converted converted;
     converted.sourceSize = known ? before.st_size : 0;

@@ -70,11 +70,12 @@ std::int64_t memoryEstimate(const std::filesystem::path& src, const ConvertSetti
     const EncodeOptions options = optionsFor(settings.format, settings.quality);
     const Cost cost = costOf(settings.format, options.lossless, options.q >= 90, deep);
     double bytes = cost.base + cost.perPixel * pixels;
-    // A search holds the picture decoded and its encodes; measuring distances
-    // adds Butteraugli's planes for at most 0.6 MP (measured: +118 to +141 MB
-    // on 2 and 5 MP photos to HEIC).
+    // A search holds the picture decoded and its encodes. Measuring distances
+    // over the whole picture adds its 8-bit copy, each encode decoded, and
+    // Butteraugli's planes for the whole picture up to 1 MP, else for a tile.
     if ((settings.targetDistance || settings.maxBytes) && !settings.format.isLossless())
-        bytes += pixels * (deep ? 10.0 : 5.0) + (settings.maxBytes ? 0.0 : 160e6);
+        bytes += pixels * (deep ? 10.0 : 5.0) +
+                 (settings.targetDistance ? std::min(270.0 * pixels, 200e6) + 10.0 * pixels : 0.0);
     const double decodedSource = decodedSourceCost(*source, *size);
     bytes += decodedSource;
     if (measuringDifference) {

@@ -53,13 +53,13 @@ Probe probeOf(const VImage& image) {
 
 }  // namespace
 
-int lowestMeeting(int lowest, int highest, double target, const std::function<double(int)>& measure) {
+int lowestMeeting(int lowest, int highest, double target, const std::function<double(int)>& measure, int most) {
     // Known: `fail` misses (or is below the range), `pass` meets (or is above it).
     int fail = lowest - 1, pass = highest + 1;
     std::optional<double> failAt, passAt;
     int sameSide = 0;
     bool lastPassed = false;
-    while (pass - fail > 1 && !(passAt && *passAt >= closeEnough * target)) {
+    for (int measured = 0; pass - fail > 1 && !(passAt && *passAt >= closeEnough * target) && measured < most; ++measured) {
         int next = (fail + pass) / 2;
         // The distance falls about geometrically as the quality rises: aim
         // between two measured ends on that line, unless one end keeps moving.
@@ -97,6 +97,50 @@ TileGrid probeTiles(int width, int height) {
     return grid;
 }
 
+int floorFrom(int guess, int lowest, int highest, double target, double slope,
+              const std::function<double(int)>& measure) {
+    int fail = lowest - 1, pass = highest + 1;  // known: `fail` misses (or is below), `pass` meets (or is above)
+    std::optional<double> failAt, passAt;
+    int next = std::clamp(guess, lowest, highest);
+    std::optional<std::pair<int, double>> previous;
+    int lastStep = 0, sameSide = 0;
+    bool lastPassed = false;
+    while (pass - fail > 1) {
+        const int at = next;
+        const double distance = std::max(measure(at), 1e-6);
+        const bool passed = distance <= target;
+        sameSide = passed == lastPassed ? sameSide + 1 : 1;
+        lastPassed = passed;
+        (passed ? pass : fail) = at;
+        (passed ? passAt : failAt) = distance;
+        if (pass - fail <= 1) break;
+        // Once two points are measured, their own slope replaces the one given.
+        if (previous && previous->first != at) {
+            const double measured = (std::log(distance) - std::log(previous->second)) / (at - previous->first);
+            if (measured < 0) slope = measured;
+        }
+        previous = {at, distance};
+        // Where the target lies on the log of the distance: between the two
+        // measured ends, or from the one end along the slope.
+        const double boundary =
+            failAt && passAt
+                ? fail + (std::log(*failAt) - std::log(target)) / (std::log(*failAt) - std::log(*passAt)) * (pass - fail)
+                : at + (std::log(target) - std::log(distance)) / slope;
+        // The lowest meeting is expected at ceil(boundary); it counts once the one below is seen to miss.
+        const int meets = static_cast<int>(std::ceil(boundary - 1e-9));
+        next = meets >= pass ? pass - 1 : meets <= fail ? fail + 1 : meets;
+        if (sameSide >= 2 && failAt && passAt) {
+            next = (fail + pass) / 2;  // an end that keeps moving: halve what is left
+        } else if (sameSide >= 3) {
+            // Still on one side: at least twice as far as the last step.
+            next = passed ? std::min(next, at - 2 * lastStep) : std::max(next, at + 2 * lastStep);
+        }
+        next = std::clamp(next, fail + 1, pass - 1);
+        lastStep = std::abs(next - at);
+    }
+    return pass > highest ? highest : pass;
+}
+
 QualityChoice chooseQuality(const VImage& image, const MetadataBlocks& metadata, OutputFormat format,
                             const EncodeOptions& base, const QualityGoal& goal) {
     const auto encodeAt = [&](int percent, const VImage& picture, const MetadataBlocks& blocks) {
@@ -105,60 +149,96 @@ QualityChoice chooseQuality(const VImage& image, const MetadataBlocks& metadata,
         options.stripMetadata = base.stripMetadata;
         return encodeToMemory(picture, format, options, blocks);
     };
+    // The whole picture's distance from a file of it, as every distance shown is measured.
+    const std::vector<std::uint8_t> reference = goal.distance ? butteraugliInput(image) : std::vector<std::uint8_t>{};
+    const auto wholeDistance = [&](const Blob& file) {
+        const std::vector<std::uint8_t> decoded = butteraugliInput(VImage::new_from_buffer(file.data(), file.size(), ""));
+        const auto measured = pictureDistance(image.width(), image.height(), reference.data(), decoded.data(),
+                                              std::max(image.width(), image.height()));
+        if (!measured) throw vips::VError("butteraugli failed");
+        return measured->distance;
+    };
 
-    if (goal.bytes) {
-        // The highest quality that fits; the lowest one's file when none does.
-        // Sizes rise with quality, so the search runs over quality turned
-        // around, aiming along the size's slope as it does for distances.
-        // Only what could be chosen is held: files that fit, and the lowest
-        // quality's, which tells how far off a cap no quality meets is.
+    // The highest quality up to `highest` whose file fits; the lowest one's
+    // file when none does. Sizes rise with quality, so the search runs over
+    // quality turned around, aiming along the size's slope as it does for
+    // distances. Only what could be chosen is held: files that fit, and the
+    // lowest quality's, which tells how far off a cap no quality meets is.
+    const auto highestFitting = [&](std::int64_t bytes, int highest) {
         std::map<int, Blob> files;
         const auto sizeAt = [&](int percent) {
             Blob file = encodeAt(percent, image, metadata);
             const auto size = static_cast<double>(file.size());
-            if (size <= static_cast<double>(*goal.bytes) || percent == lowestPercent) files[percent] = std::move(file);
+            if (size <= static_cast<double>(bytes) || percent == lowestPercent) files[percent] = std::move(file);
             return size;
         };
-        constexpr int turned = lowestPercent + highestPercent;
-        const int percent = turned - lowestMeeting(lowestPercent, highestPercent, static_cast<double>(*goal.bytes),
+        const int turned = lowestPercent + highest;
+        const int percent = turned - lowestMeeting(lowestPercent, highest, static_cast<double>(bytes),
                                                    [&](int lowness) { return sizeAt(turned - lowness); });
         Blob file = std::move(files.at(percent));
-        const bool fits = static_cast<std::int64_t>(file.size()) <= *goal.bytes;
+        const bool fits = static_cast<std::int64_t>(file.size()) <= bytes;
         return QualityChoice{std::move(file), percent / 100.0, std::nullopt, fits};
-    }
+    };
+    if (!goal.distance) return highestFitting(*goal.bytes, highestPercent);
 
-    // The lowest quality whose distance is within the goal; the highest when none is.
-    const Probe probe = probeOf(image);
-    const double target = goal.distance.value_or(1.0) * (probe.whole ? 1.0 : tileMargin);
-    std::map<int, QualityChoice> tried;
-    // Neighbouring qualities often make the very same file (HEIC's and
-    // AVIF's quantisers move in coarser steps): measured once. Files are
-    // known by size and hash, so each probe's bytes aren't kept twice.
-    std::map<std::pair<std::size_t, std::size_t>, double> seen;
-    const auto measure = [&](int percent) {
-        Blob file = encodeAt(percent, probe.image, probe.whole ? metadata : MetadataBlocks{});
-        const std::pair key{file.size(), std::hash<std::string_view>{}(std::string_view(
-                                             reinterpret_cast<const char*>(file.data()), file.size()))};
-        auto same = seen.find(key);
-        std::optional<double> distance;
-        if (same != seen.end()) {
-            distance = same->second;
-        } else {
+    // The lowest quality whose whole picture is within the target; the
+    // highest when none is. Large pictures are first estimated on a mosaic of
+    // tiles, which tells where to start and how steeply the distance falls.
+    const double target = *goal.distance;
+    int guess = 50;
+    double slope = -0.03;  // the log of the distance, per percent: typical of photos
+    if (const Probe probe = probeOf(image); !probe.whole) {
+        // An estimate only steers: a few probes are enough.
+        std::map<int, double> estimates;
+        lowestMeeting(lowestPercent, highestPercent, target, [&](int percent) {
+            const Blob file = encodeAt(percent, probe.image, MetadataBlocks{});
             const std::vector<std::uint8_t> decoded =
                 butteraugliInput(VImage::new_from_buffer(file.data(), file.size(), ""));
-            distance = butteraugliDistance(probe.image.width(), probe.image.height(), probe.reference.data(),
-                                           decoded.data());
+            const auto distance = butteraugliDistance(probe.image.width(), probe.image.height(),
+                                                      probe.reference.data(), decoded.data());
             if (!distance) throw vips::VError("butteraugli failed");
-            seen.emplace(key, *distance);
+            return estimates[percent] = std::max(*distance, 1e-6);
+        }, 4);
+        // Between the lowest probe meeting the target and the one below it, on
+        // the log of the distance; from one of them along the slope otherwise.
+        const auto meets = std::ranges::find_if(estimates, [&](const auto& e) { return e.second <= target; });
+        const auto from = meets != estimates.end() ? meets : std::prev(meets);
+        if (meets != estimates.end() && meets != estimates.begin()) {
+            const auto below = std::prev(meets);
+            const double measured =
+                (std::log(meets->second) - std::log(below->second)) / (meets->first - below->first);
+            if (measured < 0) slope = measured;
         }
-        tried[percent] = QualityChoice{probe.whole ? std::move(file) : Blob{}, percent / 100.0, distance,
-                                       *distance <= target};
-        return *distance;
-    };
-    const int boundary = lowestMeeting(lowestPercent, highestPercent, target, measure);
-    QualityChoice chosen = std::move(tried.at(boundary));
-    if (!probe.whole) chosen.file = encodeAt(boundary, image, metadata);
-    return chosen;
+        guess = static_cast<int>(std::ceil(from->first + (std::log(target) - std::log(from->second)) / slope));
+    }
+    // Neighbouring qualities often make the very same file (HEIC's and AVIF's
+    // quantisers move in coarser steps): measured once. Files are known by
+    // size and hash; only those meeting the target are kept.
+    std::map<std::pair<std::size_t, std::size_t>, double> seen;
+    std::map<int, QualityChoice> meeting;
+    std::optional<QualityChoice> highestMissing;
+    const int chosen = floorFrom(guess, lowestPercent, highestPercent, target, slope, [&](int percent) {
+        Blob file = encodeAt(percent, image, metadata);
+        const std::pair key{file.size(), std::hash<std::string_view>{}(std::string_view(
+                                             reinterpret_cast<const char*>(file.data()), file.size()))};
+        const auto same = seen.find(key);
+        const double distance = same != seen.end() ? same->second : seen[key] = wholeDistance(file);
+        QualityChoice choice{std::move(file), percent / 100.0, distance, distance <= target};
+        if (choice.met) meeting[percent] = std::move(choice);
+        else if (percent == highestPercent) highestMissing = std::move(choice);
+        return distance;
+    });
+    QualityChoice automatic = meeting.contains(chosen) ? std::move(meeting.at(chosen)) : std::move(*highestMissing);
+    if (!goal.bytes) return automatic;
+    if (static_cast<std::int64_t>(automatic.file.size()) <= *goal.bytes) {
+        automatic.met = true;  // within the ceiling
+        return automatic;
+    }
+    // Over the ceiling: the best quality below Auto's choice that fits, with
+    // the distance of what is written.
+    QualityChoice capped = highestFitting(*goal.bytes, std::max(lowestPercent, chosen - 1));
+    capped.distance = wholeDistance(capped.file);
+    return capped;
 }
 
 }  // namespace krumple

@@ -137,23 +137,53 @@ protected:
     fs::path src = dir / "source.png";
 };
 
-TEST_P(Search, AutoMeetsItsDistanceAtTheLowestQualityThatDoes) {
-    for (const double target : {1.0, 2.5}) {
-        SCOPED_TRACE(target);
-        ConvertSettings automatic = settings();
-        automatic.targetDistance = target;
-        const auto chosen = Converter::convert(src, out("auto"), automatic);
-        ASSERT_TRUE(chosen && chosen->written && chosen->quality && chosen->distance);
-        const double measured = distanceOf(src, out("auto"));
-        EXPECT_LE(measured, target);
-        EXPECT_NEAR(measured, *chosen->distance, 0.01);
-        if (*chosen->quality <= 0.05 || *chosen->distance >= closeEnough * target) continue;
-        // Unless close enough already, one percent lower misses the target.
+// Detail only between the tiles a large picture's distance is estimated on:
+// the tiles alone would read it as smooth.
+VImage detailBetweenTheTiles(int width, int height) {
+    const VImage picture = photoLike(width, height), smooth = picture.gaussblur(6);
+    VImage mask = (VImage::black(width, height) + 1).copy_memory();
+    const TileGrid grid = probeTiles(width, height);
+    for (const auto& [x, y] : grid.origins)
+        mask.draw_rect({0.0}, x, y, grid.side, grid.side, VImage::option()->set("fill", true));
+    return (smooth + (picture - smooth) * mask).cast(VIPS_FORMAT_UCHAR).copy(
+        VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
+
+// Auto reports the distance of the file it wrote, over the whole picture, and
+// chooses the lowest quality whose file meets the target: one percent lower misses.
+TEST_P(Search, AutoChoosesTheLowestQualityWhoseWholePictureMeetsTheTarget) {
+    save(detailBetweenTheTiles(1200, 800), dir / "detail.png");
+    ConvertSettings automatic = settings();
+    automatic.targetDistance = 1.6;
+    const auto chosen = Converter::convert(dir / "detail.png", out("auto"), automatic);
+    ASSERT_TRUE(chosen && chosen->written && chosen->quality && chosen->distance);
+    const double written = Converter::difference(dir / "detail.png", out("auto"), 1).value().distance;
+    EXPECT_NEAR(*chosen->distance, written, 0.001 * written);
+    EXPECT_LE(written, 1.6);
+    if (*chosen->quality > 0.05) {
         ConvertSettings lower = settings();
         lower.quality = *chosen->quality - 0.01;
-        ASSERT_TRUE(Converter::convert(src, out("lower"), lower));
-        EXPECT_GT(distanceOf(src, out("lower")), target) << "quality " << lower.quality;
+        ASSERT_TRUE(Converter::convert(dir / "detail.png", out("lower"), lower));
+        EXPECT_GT(Converter::difference(dir / "detail.png", out("lower"), 1).value().distance, 1.6) << lower.quality;
     }
+}
+
+// A ceiling keeps Auto's choice when its file fits, else takes the best
+// quality that fits below it: never a file larger than Auto's alone.
+TEST_P(Search, AutoUnderACeilingIsNeverLargerThanAuto) {
+    ConvertSettings automatic = settings();
+    automatic.targetDistance = 1.0;
+    const auto plain = Converter::convert(src, out("auto"), automatic);
+    ASSERT_TRUE(plain && plain->written && plain->quality);
+    automatic.maxBytes = plain->size * 2;
+    ASSERT_TRUE(Converter::convert(src, out("roomy"), automatic));
+    EXPECT_TRUE(readFile(out("roomy")) == readFile(out("auto"))) << "a ceiling that fits changed the file";
+    automatic.maxBytes = plain->size * 7 / 10;
+    const auto capped = Converter::convert(src, out("capped"), automatic);
+    ASSERT_TRUE(capped && capped->written && capped->quality && capped->distance);
+    EXPECT_LE(static_cast<std::int64_t>(fs::file_size(out("capped"))), *automatic.maxBytes);
+    EXPECT_LT(*capped->quality, *plain->quality);
+    EXPECT_NEAR(*capped->distance, Converter::difference(src, out("capped"), 1).value().distance, 0.001 * *capped->distance);
 }
 
 TEST_P(Search, AtMostNBytesIsTheHighestQualityThatFits) {
@@ -207,8 +237,9 @@ TEST(Search, PngHasNoQualityToSearchASizeCapOnlyChecks) {
     EXPECT_FALSE(fs::exists(dir / "capped.png"));
 }
 
-// The boundary search over synthetic measures: it finds the exact lowest
-// number meeting the target, in few measures, and only returns measured ones.
+// The boundary searches over synthetic measures: they find the lowest number
+// meeting the target (exactly, from a guess), in few measures, and only return
+// measured ones.
 TEST(Search, TheLowestQualityMeetingATargetIsFoundInFewMeasures) {
     struct Case { const char* what; std::function<double(int)> measure; double target; int expected; };
     const std::vector<Case> cases{
@@ -233,6 +264,18 @@ TEST(Search, TheLowestQualityMeetingATargetIsFoundInFewMeasures) {
         EXPECT_GE(found, c.expected) << c.what;
         EXPECT_TRUE(measured.contains(found)) << c.what;
         EXPECT_LE(measured.size(), 8u) << c.what;
+        // From a guess: exactly the lowest, proven by the one below it.
+        for (const int guess : {5, 50, 99}) {
+            std::set<int> seen;
+            const int floor = floorFrom(guess, 5, 99, c.target, -0.03, [&](int q) {
+                seen.insert(q);
+                return c.measure(q);
+            });
+            EXPECT_EQ(floor, c.expected) << c.what << " from " << guess;
+            EXPECT_TRUE(seen.contains(floor) && (floor == 5 || seen.contains(floor - 1) || c.measure(floor) > c.target))
+                << c.what << " from " << guess;
+            EXPECT_LE(seen.size(), 10u) << c.what << " from " << guess;
+        }
     }
 }
 
