@@ -120,6 +120,7 @@ int runBatchSession(const CliOptions& options) {
     store->setQualityMode(options.qualityMode);
     if (options.target) store->setTargetDistance(*options.target);
     if (options.maxBytes) store->setMaxFileSize(*options.maxBytes);
+    store->setCapsAutomatic(options.maxBytes && options.qualityMode == QualityMode::automatic);
     if (options.maxSize) {
         store->setLimitWidth(true);
         store->setMaxWidth(*options.maxSize);

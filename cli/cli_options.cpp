@@ -68,7 +68,8 @@ std::string usageText() {
            "  --target D        with auto, the largest Butteraugli distance allowed (default 1.6;\n"
            "                    1.0 is visually lossless, 3.0 good)\n"
            "  --max-bytes N     the highest quality per image whose file is at most N bytes\n"
-           "                    (k and M suffixes: 1000 and 1000000)\n"
+           "                    (k and M suffixes: 1000 and 1000000); with auto, a ceiling: auto's\n"
+           "                    choice unless its file is larger, then the best quality that fits\n"
            "  --max-width N     largest output width in pixels (at least 16)\n"
            "  --max-height N    largest output height in pixels (at least 16)\n"
            "  --max-side N      largest output width and height in pixels (at least 16)\n"
@@ -255,9 +256,7 @@ std::expected<CliOptions, std::string> parseArguments(const std::vector<std::str
         return std::unexpected("no files or folders given");
     if (options.keepStructure && !options.outputFolder) return std::unexpected("--keep-structure needs --out");
     if (options.nullSeparated && options.filesFrom.empty()) return std::unexpected("--null needs --files-from");
-    if (options.maxBytes && options.qualityMode == QualityMode::automatic)
-        return std::unexpected("choose one of --quality auto and --max-bytes");
-    if (options.maxBytes) options.qualityMode = QualityMode::fileSize;
+    if (options.maxBytes && options.qualityMode != QualityMode::automatic) options.qualityMode = QualityMode::fileSize;
     return options;
 }
 

@@ -34,7 +34,8 @@ ConvertSettings Store::settingsSnapshot() const {
     settings.keepDates = keepDates_;
     settings.onlySmaller = onlySmaller_;
     if (qualityMode_ == QualityMode::automatic) settings.targetDistance = targetDistance_;
-    if (qualityMode_ == QualityMode::fileSize) settings.maxBytes = std::max<std::int64_t>(maxFileSize_, 1);
+    if (qualityMode_ == QualityMode::fileSize || (qualityMode_ == QualityMode::automatic && capsAutomatic_))
+        settings.maxBytes = std::max<std::int64_t>(maxFileSize_, 1);
     return settings;
 }
 

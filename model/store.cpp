@@ -86,6 +86,9 @@ void Store::setTargetDistance(double distance) {
 void Store::setMaxFileSize(std::int64_t bytes) {
     if (assign(maxFileSize_, bytes)) notifyField(StoreField::maxFileSize);
 }
+void Store::setCapsAutomatic(bool on) {
+    if (assign(capsAutomatic_, on)) notifyField(StoreField::capsAutomatic);
+}
 void Store::setLimitWidth(bool on) {
     if (assign(limitWidth_, on)) notifyField(StoreField::limitWidth);
 }

@@ -91,6 +91,7 @@ public:
     QualityMode qualityMode() const { return qualityMode_; }  // fixed
     double targetDistance() const { return targetDistance_; }  // defaultTargetDistance: automatic quality's goal
     std::int64_t maxFileSize() const { return maxFileSize_; }  // 500 kB: the file size mode's cap, in bytes
+    bool capsAutomatic() const { return capsAutomatic_; }  // false: automatic quality also keeps within maxFileSize
     bool limitWidth() const { return limitWidth_; }    // false
     std::int64_t maxWidth() const { return maxWidth_; }  // 2048: the limit in pixels
     LimitedSide limitedSide() const { return limitedSide_; }  // width: the side maxWidth holds to
@@ -111,6 +112,7 @@ public:
     void setQualityMode(QualityMode mode);
     void setTargetDistance(double distance);
     void setMaxFileSize(std::int64_t bytes);
+    void setCapsAutomatic(bool on);
     void setLimitWidth(bool on);
     void setMaxWidth(std::int64_t pixels);
     void setLimitedSide(LimitedSide side);
@@ -221,6 +223,7 @@ private:
     QualityMode qualityMode_ = QualityMode::fixed;
     double targetDistance_ = defaultTargetDistance;
     std::int64_t maxFileSize_ = 500'000;
+    bool capsAutomatic_ = false;
     bool limitWidth_ = false;
     std::int64_t maxWidth_ = 2048;
     LimitedSide limitedSide_ = LimitedSide::width;

@@ -16,6 +16,7 @@ enum class StoreField {
     qualityMode,
     targetDistance,
     maxFileSize,
+    capsAutomatic,
     limitWidth,
     maxWidth,
     limitedSide,
