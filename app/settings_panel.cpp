@@ -75,6 +75,9 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
       maxFileSize_(new WholeNumberField(this)),
       kilobytes_(new QLabel(tr("kB"), this)),
       qualityText_(new ElidedLabel(Qt::ElideRight, Qt::AlignRight, this)),
+      ceiling_(new QWidget(this)),
+      capsAutomatic_(new QCheckBox(tr("At most"), ceiling_)),
+      ceilingSize_(new WholeNumberField(ceiling_)),
       limitWidth_(new QCheckBox(tr("Max"), this)),
       limitedSide_(new QComboBox(this)),
       maxWidth_(new WholeNumberField(this)),
@@ -112,6 +115,8 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
     qualityMode_->setAccessibleName(tr("Quality"));
     qualityMode_->setToolTip(tr("Fixed: one quality for every image. Auto: per image, the lowest quality that "
                                 "looks as good as asked. At most: per image, the best quality within a file size."));
+    capsAutomatic_->setToolTip(tr("Auto, but no file larger than this: a larger one gives way to the best quality "
+                                  "that fits."));
     maxFileSize_->setFixedWidth(70);
     dim(kilobytes_);
     QHBoxLayout* qualityRow = row(rows);
@@ -129,8 +134,23 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
         else
             store_.setQuality(static_cast<double>(value) / sliderScale);
     });
-    connect(maxFileSize_, &WholeNumberField::valueEdited, this,
-            [this](std::int64_t kilobytes) { store_.setMaxFileSize(std::max<std::int64_t>(kilobytes, 1) * 1000); });
+    // Beside Auto, a line below: the same size as a ceiling that can be turned on.
+    auto* ceilingRow = new QHBoxLayout(ceiling_);
+    ceilingRow->setContentsMargins(0, 0, 0, 0);
+    ceilingRow->setSpacing(rows->spacing());
+    ceilingRow->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    ceilingRow->addWidget(caption(QString(), ceiling_));
+    ceilingRow->addWidget(capsAutomatic_);
+    ceilingRow->addWidget(ceilingSize_);
+    auto* ceilingUnit = new QLabel(tr("kB"), ceiling_);
+    dim(ceilingUnit);
+    ceilingRow->addWidget(ceilingUnit);
+    ceilingSize_->setFixedWidth(70);
+    rows->addWidget(ceiling_);
+    connect(capsAutomatic_, &QCheckBox::toggled, this, [this](bool on) { store_.setCapsAutomatic(on); });
+    for (WholeNumberField* size : {maxFileSize_, ceilingSize_})
+        connect(size, &WholeNumberField::valueEdited, this,
+                [this](std::int64_t kilobytes) { store_.setMaxFileSize(std::max<std::int64_t>(kilobytes, 1) * 1000); });
 
     maxWidth_->setFixedWidth(70);
     auto* px = new QLabel(tr("px"), this);
@@ -216,6 +236,13 @@ void SettingsPanel::refresh() {
     maxFileSize_->setVisible(sized);
     kilobytes_->setVisible(sized);
     maxFileSize_->setValue(store_.maxFileSize() / 1000);
+    ceiling_->setVisible(automatic && !lossless);
+    {
+        const QSignalBlocker quiet(capsAutomatic_);
+        capsAutomatic_->setChecked(store_.capsAutomatic());
+    }
+    ceilingSize_->setEnabled(store_.capsAutomatic());
+    ceilingSize_->setValue(store_.maxFileSize() / 1000);
     qualityText_->setText(automatic && !lossless ? targetLabel(store_.targetDistance())
                                                  : qualityLabel(store_.format(), store_.quality()));
     qualityText_->setToolTip(automatic ? tr("Largest Butteraugli distance: %1").arg(store_.targetDistance(), 0, 'f', 1)

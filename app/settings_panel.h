@@ -30,6 +30,8 @@ public:
     QComboBox* qualityModePicker() const { return qualityMode_; }  // fixed, auto, at most: QualityMode's order
     QSlider* qualitySlider() const { return quality_; }
     WholeNumberField* maxFileSizeField() const { return maxFileSize_; }  // kB
+    QCheckBox* capsAutomaticToggle() const { return capsAutomatic_; }  // with Auto: at most the ceiling's kB
+    WholeNumberField* ceilingSizeField() const { return ceilingSize_; }  // kB, the same size as maxFileSizeField's
     ElidedLabel* qualityText() const { return qualityText_; }
     QCheckBox* limitWidthToggle() const { return limitWidth_; }
     WholeNumberField* maxWidthField() const { return maxWidth_; }
@@ -59,6 +61,9 @@ private:
     WholeNumberField* maxFileSize_;
     QLabel* kilobytes_;
     ElidedLabel* qualityText_;
+    QWidget* ceiling_;  // the line under Quality with Auto: its ceiling
+    QCheckBox* capsAutomatic_;
+    WholeNumberField* ceilingSize_;
     QCheckBox* limitWidth_;
     QComboBox* limitedSide_;  // width, height, longer side: in LimitedSide's order
     WholeNumberField* maxWidth_;

@@ -357,6 +357,10 @@
         <translation>Qualität</translation>
     </message>
     <message>
+        <source>Auto, but no file larger than this: a larger one gives way to the best quality that fits.</source>
+        <translation>Auto, aber keine Datei größer als diese: eine größere weicht der besten Qualität, die hineinpasst.</translation>
+    </message>
+    <message>
         <source>Fixed: one quality for every image. Auto: per image, the lowest quality that looks as good as asked. At most: per image, the best quality within a file size.</source>
         <translation>Fest: eine Qualität für alle Bilder. Auto: je Bild die niedrigste Qualität, die so gut aussieht wie gewünscht. Höchstens: je Bild die beste Qualität innerhalb einer Dateigröße.</translation>
     </message>

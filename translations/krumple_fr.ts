@@ -357,6 +357,10 @@
         <translation>Qualité</translation>
     </message>
     <message>
+        <source>Auto, but no file larger than this: a larger one gives way to the best quality that fits.</source>
+        <translation>Auto, mais aucun fichier plus grand que ceci : un fichier plus grand cède la place à la meilleure qualité qui tient.</translation>
+    </message>
+    <message>
         <source>Fixed: one quality for every image. Auto: per image, the lowest quality that looks as good as asked. At most: per image, the best quality within a file size.</source>
         <translation>Fixe&#xa0;: une qualité pour toutes les images. Auto&#xa0;: pour chaque image, la qualité la plus basse qui rend aussi bien que demandé. Au plus&#xa0;: pour chaque image, la meilleure qualité qui tient dans une taille de fichier.</translation>
     </message>

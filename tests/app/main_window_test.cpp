@@ -142,6 +142,7 @@ private Q_SLOTS:
         store.setProcessorCount([] { return 1; });
         // So that every setting can be used.
         store.setLimitWidth(true);
+        store.setCapsAutomatic(true);
         store.setOutputFolder(s.folder());
         store.setOutputMode(OutputMode::folder);
         store.setOnlySmaller(onlySmaller);

@@ -88,8 +88,18 @@ private Q_SLOTS:
         QTest::keyClicks(panel.maxFileSizeField(), "250");
         QCOMPARE(store.maxFileSize(), 250'000);
         QCOMPARE(store.settingsSnapshot().maxBytes, std::optional<std::int64_t>(250'000));
+        // Auto under that size: the size on a line below, off until asked for.
+        mode->setCurrentIndex(1);
+        QVERIFY(panel.qualitySlider()->isVisible() && !panel.ceilingSizeField()->isEnabled());
+        QCOMPARE(panel.ceilingSizeField()->value(), 250);
+        QVERIFY(!store.settingsSnapshot().maxBytes);
+        panel.capsAutomaticToggle()->click();
+        QVERIFY(panel.ceilingSizeField()->isEnabled());
+        QCOMPARE(store.settingsSnapshot().maxBytes, std::optional<std::int64_t>(250'000));
+        QVERIFY(store.settingsSnapshot().targetDistance);
         mode->setCurrentIndex(0);
-        QVERIFY(panel.qualitySlider()->isVisible() && !store.settingsSnapshot().maxBytes);
+        QVERIFY(panel.qualitySlider()->isVisible() && !panel.capsAutomaticToggle()->isVisible());
+        QVERIFY(!store.settingsSnapshot().maxBytes);
 
         // The file choices start off and each sets its own field.
         for (QCheckBox* toggle : {panel.keepDatesToggle(), panel.onlySmallerToggle()}) {
