@@ -18,9 +18,7 @@ using vips::VImage;
 constexpr int tileSide = 96;
 constexpr int tileAlign = 32;  // JPEG's and WebP's macroblocks, and half a HEIC or AVIF block
 constexpr int tilesWanted = 64;
-// Tiles read the distance a little low: the search aims this much under.
-constexpr double tileMargin = 0.92;
-constexpr std::int64_t measuredWhole = 600'000;  // pixels: Butteraugli's time and memory grow with them
+constexpr std::int64_t measuredWhole = 600'000;  // pixels: below this there is nothing to estimate
 constexpr int lowestPercent = 5;
 constexpr int highestPercent = 99;  // 100 is lossless in some formats: never searched
 
