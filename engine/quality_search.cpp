@@ -209,18 +209,32 @@ QualityChoice chooseQuality(const VImage& image, const MetadataBlocks& metadata,
         }
         guess = static_cast<int>(std::ceil(from->first + (std::log(target) - std::log(from->second)) / slope));
     }
-    // Neighbouring qualities often make the very same file (HEIC's and AVIF's
-    // quantisers move in coarser steps): measured once. Files are known by
-    // size and hash; only those meeting the target are kept.
+    // Neighbouring qualities often make the very same file: several of our
+    // percents can map to one of the codec's own qualities (not encoded
+    // again), and HEIC's and AVIF's quantisers move in coarser steps (not
+    // measured again: files are known by size and hash). Only files meeting
+    // the target are kept.
     std::map<std::pair<std::size_t, std::size_t>, double> seen;
+    std::map<int, std::pair<int, double>> byCodecQuality;  // the codec's quality: the first percent at it, its distance
     std::map<int, QualityChoice> meeting;
     std::optional<QualityChoice> highestMissing;
     const int chosen = floorFrom(guess, lowestPercent, highestPercent, target, slope, [&](int percent) {
+        const int codecQuality = optionsFor(format, percent / 100.0).q;
+        if (const auto same = byCodecQuality.find(codecQuality); same != byCodecQuality.end() && percent != highestPercent) {
+            const auto [other, distance] = same->second;
+            if (meeting.contains(other)) {
+                QualityChoice copy = meeting.at(other);
+                copy.quality = percent / 100.0;
+                meeting[percent] = std::move(copy);
+            }
+            return distance;
+        }
         Blob file = encodeAt(percent, image, metadata);
         const std::pair key{file.size(), std::hash<std::string_view>{}(std::string_view(
                                              reinterpret_cast<const char*>(file.data()), file.size()))};
         const auto same = seen.find(key);
         const double distance = same != seen.end() ? same->second : seen[key] = wholeDistance(file);
+        byCodecQuality.try_emplace(codecQuality, percent, distance);
         QualityChoice choice{std::move(file), percent / 100.0, distance, distance <= target};
         if (choice.met) meeting[percent] = std::move(choice);
         else if (percent == highestPercent) highestMissing = std::move(choice);
