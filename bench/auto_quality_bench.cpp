@@ -91,12 +91,16 @@ int main(int argc, char** argv) {
         fixedCpu += fixed.cpu;
         autoBytes += chosen.result.size;
         floorBytes += sizes.at(floor);
-        table.add({photo.filename().string(), std::to_string(reference.width) + "x" + std::to_string(reference.height),
+        // Plasma's wallpapers are named by their size: their folder names them.
+        const std::string name = photo.parent_path().filename() == "images"
+                                     ? photo.parent_path().parent_path().parent_path().filename().string()
+                                     : photo.filename().string();
+        table.add({name, std::to_string(reference.width) + "x" + std::to_string(reference.height),
                    std::to_string(chosen.result.size), std::to_string(autoPercent), bench::fixed(reported, 3),
                    bench::fixed(checked, 3), bench::fixed(100 * off, 1) + " %", bench::fixed(chosen.cpu, 2),
                    bench::fixed(fixed.cpu, 2), std::to_string(floor), std::to_string(sizes.at(floor))});
         // Each row as it comes, so a long run that is stopped still shows what it measured.
-        std::cerr << photo.filename().string() << ": " << chosen.result.size << " bytes at " << autoPercent
+        std::cerr << name << ": " << chosen.result.size << " bytes at " << autoPercent
                   << " %, reported " << bench::fixed(reported, 3) << ", butteraugli_main " << bench::fixed(checked, 3)
                   << ", CPU " << bench::fixed(chosen.cpu, 2) << " s against " << bench::fixed(fixed.cpu, 2)
                   << " s, floor " << floor << " % (" << sizes.at(floor) << " bytes)\n";
