@@ -32,21 +32,27 @@ std::vector<int> spread(int length, int count) {
     return starts;
 }
 
-// What the distance search encodes and measures: the picture, or a mosaic of its tiles.
-struct Probe {
+// The mosaic a large picture's distance is estimated on, and its 8-bit copy
+// for Butteraugli; none for a picture small enough to go straight to the
+// whole-picture search.
+struct Mosaic {
     VImage image;
     std::vector<std::uint8_t> reference;
-    bool whole = true;
 };
 
-Probe probeOf(const VImage& image) {
+std::optional<Mosaic> mosaicOf(const VImage& image) {
     const TileGrid grid = probeTiles(image.width(), image.height());
-    if (grid.origins.empty()) return {image, butteraugliInput(image), true};
+    if (grid.origins.empty()) return std::nullopt;
     std::vector<VImage> tiles;
     for (const auto& [x, y] : grid.origins) tiles.push_back(image.crop(x, y, grid.side, grid.side));
     // As they lie in the picture: no empty cell to flatter the distance.
     const VImage mosaic = VImage::arrayjoin(tiles, VImage::option()->set("across", grid.columns)).copy_memory();
-    return {mosaic, butteraugliInput(mosaic), false};
+    return Mosaic{mosaic, butteraugliInput(mosaic)};
+}
+
+// A file's pixels as Butteraugli takes them.
+std::vector<std::uint8_t> decodedInput(const Blob& file) {
+    return butteraugliInput(VImage::new_from_buffer(file.data(), file.size(), ""));
 }
 
 }  // namespace
@@ -150,7 +156,7 @@ QualityChoice chooseQuality(const VImage& image, const MetadataBlocks& metadata,
     // The whole picture's distance from a file of it, as every distance shown is measured.
     const std::vector<std::uint8_t> reference = goal.distance ? butteraugliInput(image) : std::vector<std::uint8_t>{};
     const auto wholeDistance = [&](const Blob& file) {
-        const std::vector<std::uint8_t> decoded = butteraugliInput(VImage::new_from_buffer(file.data(), file.size(), ""));
+        const std::vector<std::uint8_t> decoded = decodedInput(file);
         const auto measured = pictureDistance(image.width(), image.height(), reference.data(), decoded.data(),
                                               std::max(image.width(), image.height()));
         if (!measured) throw vips::VError("butteraugli failed");
@@ -185,15 +191,13 @@ QualityChoice chooseQuality(const VImage& image, const MetadataBlocks& metadata,
     const double target = *goal.distance;
     int guess = 50;
     double slope = -0.03;  // the log of the distance, per percent: typical of photos
-    if (const Probe probe = probeOf(image); !probe.whole) {
+    if (const auto probe = mosaicOf(image)) {
         // An estimate only steers: a few probes are enough.
         std::map<int, double> estimates;
         lowestMeeting(lowestPercent, highestPercent, target, [&](int percent) {
-            const Blob file = encodeAt(percent, probe.image, MetadataBlocks{});
-            const std::vector<std::uint8_t> decoded =
-                butteraugliInput(VImage::new_from_buffer(file.data(), file.size(), ""));
-            const auto distance = butteraugliDistance(probe.image.width(), probe.image.height(),
-                                                      probe.reference.data(), decoded.data());
+            const std::vector<std::uint8_t> decoded = decodedInput(encodeAt(percent, probe->image, MetadataBlocks{}));
+            const auto distance = butteraugliDistance(probe->image.width(), probe->image.height(),
+                                                      probe->reference.data(), decoded.data());
             if (!distance) throw vips::VError("butteraugli failed");
             return estimates[percent] = std::max(*distance, 1e-6);
         }, 4);
@@ -215,32 +219,37 @@ QualityChoice chooseQuality(const VImage& image, const MetadataBlocks& metadata,
     // measured again: files are known by size and hash). Only files meeting
     // the target are kept.
     std::map<std::pair<std::size_t, std::size_t>, double> seen;
-    std::map<int, std::pair<int, double>> byCodecQuality;  // the codec's quality: the first percent at it, its distance
+    std::map<int, int> firstAtCodecQuality;  // the codec's quality: the first percent encoded at it
+    std::map<int, int> sameFileAs;           // a percent not encoded: the percent whose file it shares
+    std::map<int, double> distances;
     std::map<int, QualityChoice> meeting;
     std::optional<QualityChoice> highestMissing;
     const int chosen = floorFrom(guess, lowestPercent, highestPercent, target, slope, [&](int percent) {
         const int codecQuality = optionsFor(format, percent / 100.0).q;
-        if (const auto same = byCodecQuality.find(codecQuality); same != byCodecQuality.end() && percent != highestPercent) {
-            const auto [other, distance] = same->second;
-            if (meeting.contains(other)) {
-                QualityChoice copy = meeting.at(other);
-                copy.quality = percent / 100.0;
-                meeting[percent] = std::move(copy);
-            }
-            return distance;
+        if (const auto first = firstAtCodecQuality.find(codecQuality); first != firstAtCodecQuality.end()) {
+            sameFileAs[percent] = first->second;
+            return distances.at(first->second);
         }
+        firstAtCodecQuality.emplace(codecQuality, percent);
         Blob file = encodeAt(percent, image, metadata);
         const std::pair key{file.size(), std::hash<std::string_view>{}(std::string_view(
                                              reinterpret_cast<const char*>(file.data()), file.size()))};
         const auto same = seen.find(key);
-        const double distance = same != seen.end() ? same->second : seen[key] = wholeDistance(file);
-        byCodecQuality.try_emplace(codecQuality, percent, distance);
+        const double distance = distances[percent] = same != seen.end() ? same->second : seen[key] = wholeDistance(file);
         QualityChoice choice{std::move(file), percent / 100.0, distance, distance <= target};
         if (choice.met) meeting[percent] = std::move(choice);
         else if (percent == highestPercent) highestMissing = std::move(choice);
         return distance;
     });
-    QualityChoice automatic = meeting.contains(chosen) ? std::move(meeting.at(chosen)) : std::move(*highestMissing);
+    // `chosen` may share its file with the percent first encoded at its codec quality.
+    const auto shared = sameFileAs.find(chosen);
+    const int encoded = shared != sameFileAs.end() ? shared->second : chosen;
+    // Nothing met the target: the highest quality's file, encoded again in
+    // the rare case it shared its codec quality with a lower percent.
+    QualityChoice automatic = meeting.contains(encoded) ? std::move(meeting.at(encoded))
+                              : highestMissing ? std::move(*highestMissing)
+                                               : QualityChoice{encodeAt(chosen, image, metadata), 0, distances.at(encoded), false};
+    automatic.quality = chosen / 100.0;
     if (!goal.bytes) return automatic;
     if (static_cast<std::int64_t>(automatic.file.size()) <= *goal.bytes) {
         automatic.met = true;  // within the ceiling
