@@ -50,7 +50,8 @@ QString sizeCaption(const ImageItem& item) {
         caption += QCoreApplication::translate("FileRow", " \u00B7 quality %1%")
                        .arg(static_cast<qlonglong>(std::llround(*item.chosenQuality * 100)));
         if (item.distance)
-            caption += QCoreApplication::translate("FileRow", " \u00B7 distance %1").arg(*item.distance, 0, 'f', 1);
+            caption += QCoreApplication::translate("FileRow", " \u00B7 distance %1")
+                           .arg(Fmt::shownDistance(*item.distance), 0, 'f', 1);  // rounded as the comparison rounds it
     }
     return caption;
 }
