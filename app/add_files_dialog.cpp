@@ -4,14 +4,19 @@
 #include <QFileInfo>
 #include <QLineEdit>
 
+#include "image_names.h"
+
 namespace krumple::app {
 namespace {
 
 // Images by name in the dialog's filter; what really counts is whether the
 // image library can open a file, which adding checks.
-const char* const imagePatterns =
-    "*.jpg *.jpeg *.jpe *.jfif *.png *.heic *.heif *.hif *.avif *.jxl *.webp *.tif *.tiff *.gif *.bmp "
-    "*.jp2 *.j2k *.ppm *.pgm *.pbm *.pnm *.pfm";
+QString imagePatterns() {
+    QStringList patterns;
+    for (const std::string_view extension : imageExtensions)
+        patterns << QStringLiteral("*.") + QString::fromLatin1(extension.data(), static_cast<qsizetype>(extension.size()));
+    return patterns.join(QLatin1Char(' '));
+}
 
 }  // namespace
 
@@ -20,7 +25,7 @@ AddFilesDialog::AddFilesDialog(QWidget* parent) : QFileDialog(parent) {
     setOption(QFileDialog::DontUseNativeDialog);
     setFileMode(QFileDialog::ExistingFiles);
     setAcceptMode(QFileDialog::AcceptOpen);
-    setNameFilters({tr("Images and folders (%1)").arg(QLatin1String(imagePatterns)), tr("All files (*)")});
+    setNameFilters({tr("Images and folders (%1)").arg(imagePatterns()), tr("All files (*)")});
     setLabelText(QFileDialog::Accept, tr("Add"));
     setWindowTitle(tr("Add Images"));
     allowPickingSeveral();

@@ -16,14 +16,21 @@ Totals totals(const Store& store) {
     const ListTotals sums = totalsOf(store.items());
     if (sums.count == 0) return {QCoreApplication::translate("FooterBar", "No files"), {}};
     const int count = static_cast<int>(sums.count);
-    if (sums.done == 0)
-        return {QCoreApplication::translate("FooterBar", "%n file(s) \u00B7 %1", nullptr, count)
-                    .arg(fromUtf8(Fmt::byteCount(sums.originals))),
-                {}};
-    // Like against like: the converted files' own sources, not the whole list.
-    const int kept = static_cast<int>(sums.kept);
+    const QString files = QCoreApplication::translate("FooterBar", "%n file(s) \u00B7 %1", nullptr, count)
+                              .arg(fromUtf8(Fmt::byteCount(sums.originals)));
+    if (sums.done == 0 && sums.failed == 0) return {files, {}};
+    // Every item counted; "not started" only after a batch, once it is over.
+    const int kept = static_cast<int>(sums.kept), failed = static_cast<int>(sums.failed),
+              notStarted = static_cast<int>(sums.notStarted);
     const int converted = static_cast<int>(sums.done) - kept;
     QString counts = QCoreApplication::translate("FooterBar", "%n of %1 converted", nullptr, converted).arg(count);
+    if (failed > 0)
+        counts += QStringLiteral(", ") +
+                  QCoreApplication::translate("FooterBar", "%n failed", nullptr, failed);
+    if (notStarted > 0 && store.total() > 0 && !store.isRunning())
+        counts += QStringLiteral(", ") +
+                  QCoreApplication::translate("FooterBar", "%n not started", nullptr, notStarted);
+    if (sums.done == 0) return {files, counts};
     if (kept > 0)
         counts += QStringLiteral(" \u00B7 ") +
                   QCoreApplication::translate("FooterBar", "%n original(s) kept", nullptr, kept);

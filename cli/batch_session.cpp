@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -45,7 +47,9 @@ public:
                 const ImageItem* item = store_.item(id);
                 if (!item) continue;
                 const auto kind = item->status.kind();
-                if ((kind == ItemStatus::done || kind == ItemStatus::failed) && reported_.insert(id).second)
+                // One stopped by Cancel is told with those never started, after the batch.
+                if ((kind == ItemStatus::done || kind == ItemStatus::failed) && !notStarted(*item) &&
+                    reported_.insert(id).second)
                     print(stdout, json_ ? resultJson(*item) : resultLine(*item));
             }
         }
@@ -86,24 +90,19 @@ private:
 }  // namespace
 
 int runBatchSession(const CliOptions& options) {
-    for (const auto& path : options.paths) {
+    // A path that is gone is that file's failure, not the batch's, whether
+    // typed or listed.
+    std::vector<fs::path> paths, gone;
+    const auto sortOut = [&](fs::path path) {
         std::error_code error;
         const auto status = fs::symlink_status(path, error);
-        if (error || status.type() == fs::file_type::not_found)
-            return usageError("no such file or folder: " + path.native());
-    }
-    // Listed paths are many and made by programs: one gone is that file's
-    // failure, not the batch's.
-    std::vector<fs::path> paths = options.paths;
-    std::vector<fs::path> gone;
+        (error || status.type() == fs::file_type::not_found ? gone : paths).push_back(std::move(path));
+    };
+    for (const auto& path : options.paths) sortOut(path);
     for (const auto& list : options.filesFrom) {
         auto listed = readPathList(list, options.nullSeparated);
         if (!listed) return usageError(listed.error());
-        for (auto& path : *listed) {
-            std::error_code error;
-            const auto status = fs::symlink_status(path, error);
-            (error || status.type() == fs::file_type::not_found ? gone : paths).push_back(std::move(path));
-        }
+        for (auto& path : *listed) sortOut(std::move(path));
     }
     if (options.outputFolder) {
         std::error_code error;
@@ -139,7 +138,15 @@ int runBatchSession(const CliOptions& options) {
 
     Reporter reporter(*store, options.json);
     bool cancelled = false;
-    const SignalWatch signals([&queue, &cancelled, &store, &reporter] {
+    std::atomic<int> signalled = 0;
+    const SignalWatch signals([&queue, &cancelled, &store, &reporter, &signalled] {
+        // A second interrupt ends the run at once: outputs take their names
+        // only when whole, so nothing half-written is left behind.
+        if (signalled++ > 0) {
+            constexpr char stopped[] = "\nStopped.\n";
+            [[maybe_unused]] const auto written = ::write(STDERR_FILENO, stopped, sizeof stopped - 1);
+            std::_Exit(130);
+        }
         queue.post([&cancelled, &store, &reporter] {
             if (!cancelled) reporter.print(stderr, "Cancelling\u2026 (conversions already running will finish)");
             cancelled = true;
@@ -169,6 +176,7 @@ int runBatchSession(const CliOptions& options) {
     }
     if (store->items().empty()) {
         if (failures == 0) printLine(stderr, "No images found.");
+        if (failures > 0 && !options.json) printLine(stdout, totalsLines({}, failures).back());
         return failures == 0 ? 0 : 1;
     }
 
@@ -178,8 +186,12 @@ int runBatchSession(const CliOptions& options) {
     reporter.clearBar();
     store->unsubscribe(&reporter);
 
-    if (!options.json)
-        for (const auto& line : totalsLines(store->items())) printLine(stdout, line);
+    if (options.json) {
+        for (const auto& item : store->items())
+            if (notStarted(item)) printLine(stdout, resultJson(item));
+    } else {
+        for (const auto& line : totalsLines(store->items(), failures)) printLine(stdout, line);
+    }
     bool allDone = failures == 0;
     for (const auto& item : store->items()) allDone = allDone && item.status.kind() == ItemStatus::done;
     return allDone ? 0 : 1;

@@ -90,8 +90,8 @@ std::string usageText() {
            "  --help            show this help\n"
            "  --version         show the version\n"
            "\n"
-           "Exit status: 0 when every file converted or its original was kept, 1 when any failed,\n"
-           "2 for a usage error.\n";
+           "Exit status: 0 when every file converted or its original was kept, 1 when any failed\n"
+           "or a path is gone, 2 for a usage error, 130 when interrupted twice.\n";
 }
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "convert_error.h"
 #include "fmt.h"
 #include "list_totals.h"
 
@@ -66,8 +67,9 @@ std::string failureJson(const std::string& path, std::string_view message) {
 
 std::string resultJson(const ImageItem& item) {
     const std::string source = item.url.native();
+    if (notStarted(item)) return jsonLine({{"source", source}, {"status", "not started"}});
     if (item.status.kind() == ItemStatus::failed) return failureJson(source, item.status.message());
-    if (item.status.kind() != ItemStatus::done) return jsonLine({{"source", source}, {"status", "pending"}});
+    if (item.status.kind() != ItemStatus::done) return jsonLine({{"source", source}, {"status", "converting"}});
     const std::int64_t out = item.outputSize.value_or(0);
     // A kept original: `output` is its copy, or the source itself; `outputSize` its bytes.
     nlohmann::ordered_json line{{"source", source},
@@ -84,15 +86,23 @@ std::string resultJson(const ImageItem& item) {
     return jsonLine(line);
 }
 
-std::vector<std::string> totalsLines(const std::vector<ImageItem>& items) {
+std::vector<std::string> totalsLines(const std::vector<ImageItem>& items, std::int64_t unlisted) {
     const ListTotals sums = totalsOf(items);
-    if (sums.count == 0) return {"No files"};
-    if (sums.done == 0) return {std::to_string(sums.count) + " files \u00B7 " + Fmt::byteCount(sums.originals)};
-    // Like against like: the converted files' sources only.
-    std::string counts = std::to_string(sums.done - sums.kept) + " of " + std::to_string(sums.count) + " converted";
+    const std::int64_t count = sums.count + unlisted;
+    if (count == 0) return {"No files"};
+    std::string counts = std::to_string(sums.done - sums.kept) + " of " + std::to_string(count) + " converted";
+    if (sums.failed + unlisted > 0) counts += ", " + std::to_string(sums.failed + unlisted) + " failed";
+    if (sums.notStarted > 0) counts += ", " + std::to_string(sums.notStarted) + " not started";
     if (sums.kept > 0)
         counts += " \u00B7 " + std::to_string(sums.kept) + (sums.kept == 1 ? " original" : " originals") + " kept";
+    if (sums.done == 0) return {counts};
+    // Like against like: the converted files' sources only.
     return {"Total: " + Fmt::savings(sums.doneOriginals, sums.doneOutputs), counts};
+}
+
+bool notStarted(const ImageItem& item) {
+    return item.status.kind() == ItemStatus::pending ||
+           (item.status.kind() == ItemStatus::failed && item.status.message() == description(ConvertError::cancelled));
 }
 
 std::string progressBar(std::int64_t completed, std::int64_t total, int width) {

@@ -19,9 +19,13 @@ std::string resultJson(const ImageItem& item);
 std::string failureLine(const std::string& path, std::string_view message);
 std::string failureJson(const std::string& path, std::string_view message);
 
-// The list's totals as the window's footer shows them: "No files",
-// "12 files · 48.3 MB", or "Total: …" above "3 of 12 converted".
-std::vector<std::string> totalsLines(const std::vector<ImageItem>& items);
+// A batch's totals after it ran: "Total: …" (when anything was converted)
+// above "3 of 12 converted, 1 failed, 8 not started · 1 original kept", every
+// item counted, and `unlisted` failures of paths that never became items.
+std::vector<std::string> totalsLines(const std::vector<ImageItem>& items, std::int64_t unlisted = 0);
+
+// Whether an item never began: waiting, or stopped by Cancel before its work.
+bool notStarted(const ImageItem& item);
 
 // "[#########-----------]  9/20", `width` cells of bar.
 std::string progressBar(std::int64_t completed, std::int64_t total, int width = 30);

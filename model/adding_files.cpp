@@ -3,31 +3,36 @@
 #include <system_error>
 #include <utility>
 
-#include "folder_walk.h"
+#include "convert_error.h"
 #include "converter.h"
+#include "folder_walk.h"
 #include "image_library.h"
+#include "image_names.h"
 #include "natural_order.h"
 #include "store.h"
 
 namespace krumple {
 namespace {
 
-// Appends an item for `url` when it is new and the image library opens it.
+// Appends an item for `url` when it is new and the image library opens it,
+// or when it is meant as a picture: then it fails at once with its reason.
 void consider(const std::filesystem::path& url, const std::optional<std::filesystem::path>& cameThrough,
               std::unordered_set<std::string>& seen, std::vector<ImageItem>& result) {
     std::string key = standardizedPath(url);
     if (seen.contains(key)) return;
     // By content, whatever the name says.
-    if (!Converter::canRead(url)) return;
+    const bool readable = Converter::canRead(url);
+    std::error_code error;
+    if (!readable && !(std::filesystem::is_regular_file(url, error) && meantAsImage(url))) return;
     seen.insert(std::move(key));
 
-    std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(url, error);
     ImageItem item;
     item.id = ItemId::random();
     item.url = url;
     item.originalSize = error ? 0 : static_cast<std::int64_t>(size);
     item.cameThrough = cameThrough;
+    if (!readable) item.status = ItemStatus::failure(std::string(description(ConvertError::unreadable)));
     result.push_back(std::move(item));
 }
 

@@ -1,5 +1,7 @@
 #include "list_totals.h"
 
+#include "convert_error.h"
+
 namespace krumple {
 
 ListTotals totalsOf(const std::vector<ImageItem>& items) {
@@ -7,6 +9,12 @@ ListTotals totalsOf(const std::vector<ImageItem>& items) {
     totals.count = static_cast<std::int64_t>(items.size());
     for (const ImageItem& it : items) {
         totals.originals += it.originalSize;
+        if (it.status.kind() == ItemStatus::failed) {
+            // A job stopped by Cancel never began its work.
+            ++(it.status.message() == description(ConvertError::cancelled) ? totals.notStarted : totals.failed);
+            continue;
+        }
+        if (it.status.kind() == ItemStatus::pending) ++totals.notStarted;
         if (it.status.kind() != ItemStatus::done) continue;
         ++totals.done;
         if (it.rejectedOutputSize) ++totals.kept;

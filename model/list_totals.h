@@ -14,6 +14,8 @@ struct ListTotals {
     std::int64_t originals = 0;      // bytes of every item's source, whatever its status
     std::int64_t done = 0;           // items done, kept originals included
     std::int64_t kept = 0;           // of those, the ones whose original was kept
+    std::int64_t failed = 0;         // items that failed, cancelled ones not counted
+    std::int64_t notStarted = 0;     // items waiting, or cancelled before they began
     std::int64_t doneOriginals = 0;  // bytes of the done items' sources
     std::int64_t doneOutputs = 0;    // bytes of their results (a kept original's own)
 };

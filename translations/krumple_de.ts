@@ -141,6 +141,20 @@
         </translation>
     </message>
     <message numerus="yes">
+        <source>%n failed</source>
+        <translation>
+            <numerusform>%n fehlgeschlagen</numerusform>
+            <numerusform>%n fehlgeschlagen</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n not started</source>
+        <translation>
+            <numerusform>%n nicht begonnen</numerusform>
+            <numerusform>%n nicht begonnen</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
         <source>Convert %n Image(s)</source>
         <translation>
             <numerusform>%n Bild konvertieren</numerusform>

@@ -25,6 +25,20 @@
         </translation>
     </message>
     <message numerus="yes">
+        <source>%n failed</source>
+        <translation>
+            <numerusform>%n failed</numerusform>
+            <numerusform>%n failed</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n not started</source>
+        <translation>
+            <numerusform>%n not started</numerusform>
+            <numerusform>%n not started</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
         <source>Convert %n Image(s)</source>
         <translation>
             <numerusform>Convert %n Image</numerusform>

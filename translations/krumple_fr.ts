@@ -141,6 +141,20 @@
         </translation>
     </message>
     <message numerus="yes">
+        <source>%n failed</source>
+        <translation>
+            <numerusform>%n échec</numerusform>
+            <numerusform>%n échecs</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n not started</source>
+        <translation>
+            <numerusform>%n non commencé</numerusform>
+            <numerusform>%n non commencés</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
         <source>Convert %n Image(s)</source>
         <translation>
             <numerusform>Convertir %n image</numerusform>

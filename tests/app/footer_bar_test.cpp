@@ -63,6 +63,19 @@ private Q_SLOTS:
         QCOMPARE(std::ranges::count(items, ItemStatus(ItemStatus::pending), &ImageItem::status), std::ptrdiff_t{19});
         QCOMPARE(s.visible(), (std::vector<bool>{true, true, false, false, false}));
     }
+
+    // A damaged picture in a folder is a row that fails, and the count says so.
+    void everyItemIsCounted() {
+        Shown s;
+        s.images(2);
+        test::writeText(s.folder() / "damaged.jpg", "\xFF\xD8\xFF not the rest");
+        QVERIFY(s.addAndWait({s.folder()}));
+        QCOMPARE(s.store().items().size(), std::size_t{3});
+        QCOMPARE(s.footer.convertedLine()->text(), QString("0 of 3 converted, 1 failed"));
+        QTest::mouseClick(s.footer.convertButton(), Qt::LeftButton);
+        QVERIFY(s.waitForBatchEnd());
+        QCOMPARE(s.footer.convertedLine()->text(), QString("2 of 3 converted, 1 failed"));
+    }
 };
 
 QTEST_MAIN(FooterBarTest)

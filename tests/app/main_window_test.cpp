@@ -128,9 +128,9 @@ private Q_SLOTS:
         QTest::addColumn<int>("vanished");  // of five sources, from the last, after being listed
         QTest::addColumn<QString>("converted");
         QTest::addColumn<bool>("onlySmaller");  // with 8-pixel sources, whose outputs all come out larger
-        QTest::newRow("some fail") << 2 << "3 of 5 converted" << false;
-        QTest::newRow("all fail") << 5 << "" << false;
-        QTest::newRow("originals kept") << 1 << "0 of 5 converted \u00B7 4 originals kept" << true;
+        QTest::newRow("some fail") << 2 << "3 of 5 converted, 2 failed" << false;
+        QTest::newRow("all fail") << 5 << "0 of 5 converted, 5 failed" << false;
+        QTest::newRow("originals kept") << 1 << "0 of 5 converted, 1 failed \u00B7 4 originals kept" << true;
     }
 
     void batchAsTheWindowShowsIt() {

@@ -160,7 +160,7 @@ TEST_F(CliTest, FilesFromListsPathsOneALine) {
     auto r = run({"--files-from", "lines", "--format", "jpeg", "--out", "o", "c.png"});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(namesIn(dir / "o"), (Names{"a.jpg", "b.jpg", "c.jpg"}));
-    for (const char* line : {"gone.png: No such file or folder\n", "c.png\r: No such file or folder\n", "\n3 of 3 converted\n"})
+    for (const char* line : {"gone.png: No such file or folder\n", "c.png\r: No such file or folder\n", "\n3 of 5 converted, 2 failed\n"})
         EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
     r = run({"--files-from", "missing"});
     EXPECT_EQ(std::pair(r.status, r.err), std::pair(2, std::string("krumple-cli: can't read the list missing: No such file or directory\n")));
@@ -204,7 +204,7 @@ TEST_F(CliTest, ExitStatusesAndWhatTheySay) {
     writeText(dir / "empty/readme.txt", "hello");
     struct Case { std::vector<std::string> args; int status; std::string says; };
     for (const auto& c : std::vector<Case>{{{"--quality", "7", "p"}, 2, "krumple-cli: --quality"},
-                                           {{"p", "missing.png"}, 2, "krumple-cli: no such file"},
+                                           {{"missing.png"}, 1, "missing.png: No such file or folder\n0 of 1 converted, 1 failed"},
                                            {{"--out", "file", "p"}, 2, "krumple-cli: --out is not a folder"},
                                            {{"empty"}, 0, "No images found"},
                                            {{"p/points.svg", "p/points.jpg"}, 1, "p/points.jpg: Can't read this image"},

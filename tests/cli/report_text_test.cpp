@@ -21,17 +21,19 @@ ImageItem keptOf(const std::string& path, std::int64_t size, std::int64_t reject
     return item;
 }
 
-TEST(ReportTextTest, TotalsAreTheFootersTexts) {
+// Every item is counted: converted, failed (paths that never became items
+// too), or not started (waiting, or stopped by Cancel before it began).
+TEST(ReportTextTest, TotalsCountEveryItem) {
     EXPECT_EQ(totalsLines({}), std::vector<std::string>{"No files"});
     const std::vector<ImageItem> none{itemOf("a", 1000, ItemStatus::pending),
                                       itemOf("b", 2000, ItemStatus::failure("Cancelled"))};
-    EXPECT_EQ(totalsLines(none), std::vector<std::string>{"2 files \u00B7 " + Fmt::byteCount(3000)});
+    EXPECT_EQ(totalsLines(none, 1), std::vector<std::string>{"0 of 3 converted, 1 failed, 2 not started"});
 
     // The saving compares the converted files with their own sources only.
     const std::vector<ImageItem> some{itemOf("a", 3000, ItemStatus::done, 1000), itemOf("b", 5000, ItemStatus::pending),
                                       itemOf("c", 7000, ItemStatus::failure("Failed"))};
-    EXPECT_EQ(totalsLines(some),
-              (std::vector<std::string>{"Total: " + Fmt::savings(3000, 1000), "1 of 3 converted"}));
+    EXPECT_EQ(totalsLines(some), (std::vector<std::string>{"Total: " + Fmt::savings(3000, 1000),
+                                                           "1 of 3 converted, 1 failed, 1 not started"}));
     // A kept original counts its own size on both sides.
     const std::vector<ImageItem> kept{itemOf("a", 3000, ItemStatus::done, 1000), keptOf("b", 500, 900),
                                       keptOf("c", 100, 200)};
@@ -76,9 +78,10 @@ TEST(ReportTextTest, JsonIsValidEvenForOddNames) {
               "\"outputSize\":1000,\"rejectedSize\":1125,\"percent\":\"0%\",\"savings\":\"" +
                   Fmt::savings(1000, 1000) + "\"}");
     // Escaped, and U+FFFD for a byte that isn't UTF-8: JSON can't carry it.
-    const std::string failed = resultJson(itemOf("a\"b\\c\n\x01" "caf\xC3\xA9 caf\xE9.jpg", 1, ItemStatus::failure("Cancelled")));
+    const std::string failed = resultJson(itemOf("a\"b\\c\n\x01" "caf\xC3\xA9 caf\xE9.jpg", 1, ItemStatus::failure("Failed")));
     EXPECT_EQ(failed, "{\"source\":\"a\\\"b\\\\c\\n\\u0001"
-                      "caf\xC3\xA9 caf\uFFFD.jpg\",\"status\":\"failed\",\"error\":\"Cancelled\"}");
+                      "caf\xC3\xA9 caf\uFFFD.jpg\",\"status\":\"failed\",\"error\":\"Failed\"}");
+    EXPECT_EQ(resultJson(itemOf("s", 1, ItemStatus::failure("Cancelled"))), "{\"source\":\"s\",\"status\":\"not started\"}");
 }
 
 TEST(ReportTextTest, ProgressBarFillsByShareAndSurvivesAnEmptyBatch) {

@@ -87,6 +87,7 @@ std::unique_ptr<ChildProcess> heldCli(const fs::path& src, const fs::path& folde
 // Interrupted while the second output waits to take its name, or in the
 // middle of copying the first kept original, each held there until the
 // interrupt has been taken: that one finishes whole, nothing after it starts.
+// Interrupted twice, the run ends there.
 TEST_F(Interruptions, InterruptedCommandLineFinishesWhatRunsAndStartsNoMore) {
     addSources(6, 500, "jpg");
     const FolderSnapshot before(src);
@@ -101,7 +102,7 @@ TEST_F(Interruptions, InterruptedCommandLineFinishesWhatRunsAndStartsNoMore) {
         writeText(folder.string() + ".go", "");
         EXPECT_EQ(child->wait(), 1) << child->err;
         tally("faults");
-        EXPECT_NE(child->out.find(keptCopies ? "0 of 6 converted \u00B7 1 original kept" : "2 of 6 converted"),
+        EXPECT_NE(child->out.find(keptCopies ? "0 of 6 converted, 5 not started \u00B7 1 original kept" : "2 of 6 converted, 4 not started"),
                   std::string::npos) << child->out;
         const std::vector<fs::path> files = filesUnder(folder);
         EXPECT_EQ(files.size(), keptCopies ? 1u : 2u);
@@ -110,6 +111,17 @@ TEST_F(Interruptions, InterruptedCommandLineFinishesWhatRunsAndStartsNoMore) {
         EXPECT_EQ(brokenFiles(files), std::vector<fs::path>{});
         EXPECT_EQ(before.damaged(), std::vector<fs::path>{});
     }
+    // A second interrupt ends the run at once: the held output is never named.
+    auto child = heldCli(src, dir / "twice", "LINK", 2, "1", false);
+    child->signal(SIGINT);
+    while (child->errSoFar().find("Cancelling") == std::string::npos)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    child->signal(SIGINT);
+    EXPECT_EQ(child->wait(), 130) << child->err;
+    EXPECT_NE(child->err.find("Stopped."), std::string::npos) << child->err;
+    const std::vector<fs::path> files = filesUnder(dir / "twice");
+    EXPECT_EQ(files.size(), 1u);
+    EXPECT_EQ(brokenFiles(files), std::vector<fs::path>{});
 }
 
 // Killed with the k-th output done but not yet named (two jobs at a time),

@@ -22,14 +22,21 @@ TEST_F(AddingTest, AFolderIsWalkedInNaturalOrderByFullPath) {
     EXPECT_EQ(at(0).originalSize, static_cast<std::int64_t>(fs::file_size(dir / "p/a2.png")));
 }
 
+// Pictures by content, and damaged ones by signature or name: those fail at
+// once with their reason instead of vanishing from the count.
 TEST_F(AddingTest, OnlyImagesByContentAndNoHiddenNames) {
     makeJpeg(dir / "p/photo.jpg");
-    writeText(dir / "p/notes.jpg", "not a picture");  // the name lies
+    writeText(dir / "p/notes.jpg", "not a picture");  // named as one: damaged
+    writeText(dir / "p/notes.txt", "not a picture");
+    writeText(dir / "p/cut", std::string("\x89PNG\r\n\x1A\n\0\0", 10));  // a PNG's first bytes, nothing more
     makeJpeg(dir / "p/no_extension");
     makeJpeg(dir / "p/.hidden.jpg");
     makeJpeg(dir / "p/.cache/inside.jpg");
-    EXPECT_EQ(addAndWait({dir / "p", dir / "gone.jpg"}), 2u);
-    EXPECT_EQ(fileNames(), (Names{"no_extension", "photo.jpg"}));
+    EXPECT_EQ(addAndWait({dir / "p", dir / "gone.jpg"}), 4u);
+    EXPECT_EQ(fileNames(), (Names{"cut", "no_extension", "notes.jpg", "photo.jpg"}));
+    for (const std::size_t damaged : {0u, 2u})
+        EXPECT_EQ(at(damaged).status, ItemStatus::failure("Can't read this image")) << at(damaged).url;
+    EXPECT_EQ(at(3).status, ItemStatus::pending);
     // A hidden file named directly is probed like any other.
     EXPECT_EQ(addAndWait({dir / "p/.hidden.jpg"}), 1u);
 }
