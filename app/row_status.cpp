@@ -53,6 +53,10 @@ QString sizeCaption(const ImageItem& item) {
             caption += QCoreApplication::translate("FileRow", " \u00B7 distance %1")
                            .arg(Fmt::shownDistance(*item.distance), 0, 'f', 1);  // rounded as the comparison rounds it
     }
+    // A JPEG carried into JPEG XL whole, or only its pixels.
+    if (item.status.kind() == ItemStatus::done && item.rebuildsJpeg)
+        caption += *item.rebuildsJpeg ? QCoreApplication::translate("FileRow", " \u00B7 JPEG restorable")
+                                      : QCoreApplication::translate("FileRow", " \u00B7 JPEG not restorable");
     return caption;
 }
 

@@ -52,7 +52,8 @@ std::string resultLine(const ImageItem& item) {
         return name + ": " + Fmt::keptOriginal(item.originalSize, *item.rejectedOutputSize);
     if (item.status.kind() == ItemStatus::done)
         return name + ": " + Fmt::savings(item.originalSize, item.outputSize.value_or(0)) + searched(item) +
-               (item.difference ? " \u00B7 " + Fmt::distanceText(*item.difference) : std::string());
+               (item.difference ? " \u00B7 " + Fmt::distanceText(*item.difference) : std::string()) +
+               (item.rebuildsJpeg ? *item.rebuildsJpeg ? " \u00B7 JPEG restorable" : " \u00B7 JPEG not restorable" : "");
     if (item.status.kind() == ItemStatus::failed) return failureLine(name, item.status.message());
     return name + ": not converted";
 }
@@ -81,6 +82,7 @@ std::string resultJson(const ImageItem& item) {
     if (item.chosenQuality) line["quality"] = jsonNumber(*item.chosenQuality);
     if (item.distance) line["distance"] = jsonNumber(*item.distance);
     if (item.difference) line["difference"] = jsonNumber(*item.difference);
+    if (item.rebuildsJpeg) line["reconstructible"] = *item.rebuildsJpeg;
     line["percent"] = Fmt::percent(item.originalSize, out);
     line["savings"] = Fmt::savings(item.originalSize, out);
     return jsonLine(line);

@@ -1,6 +1,7 @@
 #include "converter.h"
 #include "decoding.h"
 #include "atomic_file.h"
+#include "jxl_transcode.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -43,12 +44,14 @@ std::optional<std::int64_t> decodeLimit(const ImageSource& source, const Convert
     return roundedWhole(std::max(size->width, size->height) * settings.limitScale(size->width, size->height));
 }
 
-// Whether the image is the stored image 0 untouched: no turn, no resize.
-bool isStoredAsIs(const ImageSource& source, const Image& image) {
-    const Properties& p = source.properties();
-    return numberAt(p, prop::orientation).value_or(1) == 1 &&
-           numberAt(p, prop::pixelWidth) == static_cast<double>(image.width()) &&
-           numberAt(p, prop::pixelHeight) == static_cast<double>(image.height());
+// The EXIF orientation that turns the stored image 0 into `image`, full
+// size; none when it was resized.
+std::optional<int> turnFromStored(const ImageSource& source, const Image& image) {
+    const auto size = orientedSize(source);
+    if (!size || *size != PixelSize{static_cast<double>(image.width()), static_cast<double>(image.height())})
+        return std::nullopt;
+    const double o = numberAt(source.properties(), prop::orientation).value_or(1);
+    return o >= 1 && o <= 8 && std::trunc(o) == o ? static_cast<int>(o) : 1;
 }
 }  // namespace
 
@@ -128,8 +131,11 @@ std::expected<Converted, ConvertError> convert(const std::filesystem::path& src,
     EncodeOptions options = optionsFor(settings.format, settings.quality);
     if (image->pixels.format() == VIPS_FORMAT_USHORT) options.bitDepth = 16;
     options.stripMetadata = settings.stripMetadata;
-    if (options.lossless && settings.format == OutputFormat::jxl && isStoredAsIs(*source, *image))
-        options.jpeg = source->jpegFile();
+    if (options.lossless && settings.format == OutputFormat::jxl)
+        if (const auto turn = turnFromStored(*source, *image)) {
+            options.jpeg = source->jpegFile();
+            options.jpegOrientation = *turn;
+        }
     destination->addImage(*image, props, options);
     if (settings.keepDates && known) destination->setTimes(before.st_atim, before.st_mtim);
     // Lossless formats have no quality to search: a size cap only checks.
@@ -167,6 +173,10 @@ std::expected<Converted, ConvertError> convert(const std::filesystem::path& src,
     std::error_code ec;
     const auto size = std::filesystem::file_size(dst, ec);
     converted.size = ec ? 0 : static_cast<std::int64_t>(size);
+    // Told by what was written: libjxl refuses some JPEGs, which then go as pixels.
+    if (options.lossless && settings.format == OutputFormat::jxl && source->isJpeg())
+        // Left out, the metadata makes the JPEG inside another JPEG than the source.
+        converted.rebuildsJpeg = options.jpeg && !settings.stripMetadata && jxl::rebuildsJpeg(dst);
     return converted;
 }
 

@@ -36,6 +36,10 @@ struct Converted {
     // Butteraugli distance when the search measured one.
     std::optional<double> quality = std::nullopt;
     std::optional<double> distance = std::nullopt;
+    // Set for a JPEG into lossless JPEG XL: whether the output carries the
+    // JPEG itself, so that a decoder gives the source back byte for byte (not
+    // when resized, nor with metadata left out).
+    std::optional<bool> rebuildsJpeg = std::nullopt;
 
     friend bool operator==(const Converted&, const Converted&) = default;
 };

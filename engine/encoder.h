@@ -28,9 +28,11 @@ struct EncodeOptions {
     // 8, or 16 for a deep source: PNG and JPEG XL keep 16 bits, HEIC and
     // AVIF store 10, JPEG and WebP 8. The image arrives at this depth.
     int bitDepth = 8;
-    // The source JPEG file when decoding it gives exactly the image (upright
-    // as stored, full size): JPEG XL may carry it over without decoding.
+    // The source JPEG file when decoding it gives exactly the image (full
+    // size, turned by `jpegOrientation`): JPEG XL may carry it over without
+    // decoding, the turn in its header.
     std::shared_ptr<const Blob> jpeg;
+    int jpegOrientation = 1;
     // The user left metadata out: a file carried over loses its blocks too.
     bool stripMetadata = false;
 };

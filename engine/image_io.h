@@ -70,6 +70,7 @@ public:
 
     // The whole file when it is a JPEG (and not absurdly large), else nullptr.
     std::shared_ptr<const Blob> jpegFile() const;
+    bool isJpeg() const;
 
 private:
     ImageSource(std::filesystem::path path, vips::VImage header, Properties props, bool magick);

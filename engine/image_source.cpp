@@ -330,9 +330,11 @@ bool ImageSource::streams() const {
     return loader.starts_with("jpegload") || loader.starts_with("tiffload");
 }
 
+bool ImageSource::isJpeg() const { return loader().starts_with("jpegload"); }
+
 std::shared_ptr<const Blob> ImageSource::jpegFile() const {
     constexpr std::uintmax_t limit = std::uintmax_t{256} << 20;
-    if (!loader().starts_with("jpegload")) return nullptr;
+    if (!isJpeg()) return nullptr;
     std::error_code ec;
     const auto size = std::filesystem::file_size(path_, ec);
     if (ec || size == 0 || size > limit) return nullptr;

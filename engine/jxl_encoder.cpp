@@ -14,7 +14,7 @@ public:
                 EncodeTarget& out) const override {
         if (options.lossless && options.jpeg) {
             // Otherwise (libjxl refuses some JPEGs) the decoded pixels, still exact.
-            if (auto file = jxl::fromJpeg(*options.jpeg, options.stripMetadata)) return out.write(*file);
+            if (auto file = jxl::fromJpeg(*options.jpeg, options.stripMetadata, options.jpegOrientation)) return out.write(*file);
         }
         auto saverOptions = vips::VImage::option()->set("effort", jxlEffort);
         if (options.lossless)

@@ -3,6 +3,7 @@
 // Internal: a JPEG carried over into JPEG XL without decoding its pixels;
 // a JPEG XL decoder gives the JPEG back byte for byte.
 
+#include <filesystem>
 #include <optional>
 
 #include "encoder.h"
@@ -10,7 +11,11 @@
 namespace krumple::jxl {
 
 // The JPEG XL file for `jpeg`, its metadata segments (EXIF, XMP, IPTC) as
-// they are or, stripped, left out. nullopt when libjxl refuses the JPEG.
-std::optional<Blob> fromJpeg(const Blob& jpeg, bool stripMetadata);
+// they are or, stripped, left out, shown turned by `orientation` (EXIF's
+// 1–8) as the JPEG was. nullopt when libjxl refuses the JPEG.
+std::optional<Blob> fromJpeg(const Blob& jpeg, bool stripMetadata, int orientation = 1);
+
+// Whether the JPEG XL file at `path` holds what rebuilds its JPEG byte for byte.
+bool rebuildsJpeg(const std::filesystem::path& path);
 
 }  // namespace krumple::jxl

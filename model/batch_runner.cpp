@@ -67,6 +67,7 @@ void Store::startConversion() {
         it.chosenQuality.reset();
         it.distance.reset();
         it.difference.reset();
+        it.rebuildsJpeg.reset();
         jobs.push_back(std::move(job));
         ids.push_back(it.id);
         rows.push_back(i);
@@ -136,6 +137,7 @@ void Store::finish(const JobResult& result) {
             it.chosenQuality = result.output->quality;
             it.distance = result.output->distance;
             it.difference = result.output->difference;
+            it.rebuildsJpeg = result.output->rebuildsJpeg;
             if (result.output->at) it.outputURL = *result.output->at;
         } else {
             it.status = ItemStatus::failure(result.error.value_or("Failed"));
@@ -173,6 +175,7 @@ Store::ConvertFunction Store::engineConvert(bool measureDifference) {
         if (converted->overCap) return std::unexpected(Fmt::overCap(*settings.maxBytes, converted->size));
         if (converted->written) {
             JobOutput output{converted->size, std::nullopt, std::nullopt, converted->quality, converted->distance};
+            output.rebuildsJpeg = converted->rebuildsJpeg;
             if (measureDifference)
                 if (const auto measured = Converter::difference(job.src, job.dst, 1, stop))
                     output.difference = measured->distance;

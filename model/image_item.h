@@ -49,6 +49,9 @@ struct ImageItem {
     std::optional<double> distance = std::nullopt;
     // Set when the batch measured its output against the source. Gone when queued again.
     std::optional<double> difference = std::nullopt;
+    // Set for a JPEG into lossless JPEG XL: whether a decoder rebuilds the
+    // source byte for byte from the output. Gone when queued again.
+    std::optional<bool> rebuildsJpeg = std::nullopt;
     // The dropped folder it was found in, as added; none when added on its own.
     std::optional<std::filesystem::path> cameThrough = std::nullopt;
     int revision = 0;                   // +1 per recorded result: tells viewers the output was rewritten

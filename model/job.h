@@ -44,6 +44,8 @@ struct JobOutput {
     // Set when the batch measures its outputs: the written output's Butteraugli
     // distance from its source, over the whole picture.
     std::optional<double> difference = std::nullopt;
+    // Set for a JPEG into lossless JPEG XL: whether a decoder rebuilds the source from the output.
+    std::optional<bool> rebuildsJpeg = std::nullopt;
 
     friend bool operator==(const JobOutput&, const JobOutput&) = default;
 };

@@ -77,6 +77,14 @@
 <context>
     <name>FileRow</name>
     <message>
+        <source> · JPEG restorable</source>
+        <translation> · JPEG wiederherstellbar</translation>
+    </message>
+    <message>
+        <source> · JPEG not restorable</source>
+        <translation> · JPEG nicht wiederherstellbar</translation>
+    </message>
+    <message>
         <source>Original kept (output was no smaller)</source>
         <translation>Original behalten (Ergebnis nicht kleiner)</translation>
     </message>

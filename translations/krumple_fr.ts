@@ -77,6 +77,14 @@
 <context>
     <name>FileRow</name>
     <message>
+        <source> · JPEG restorable</source>
+        <translation> · JPEG restituable</translation>
+    </message>
+    <message>
+        <source> · JPEG not restorable</source>
+        <translation> · JPEG non restituable</translation>
+    </message>
+    <message>
         <source>Original kept (output was no smaller)</source>
         <translation>Original conservé (résultat pas plus léger)</translation>
     </message>
