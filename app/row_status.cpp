@@ -53,6 +53,11 @@ QString sizeCaption(const ImageItem& item) {
             caption += QCoreApplication::translate("FileRow", " \u00B7 distance %1")
                            .arg(Fmt::shownDistance(*item.distance), 0, 'f', 1);  // rounded as the comparison rounds it
     }
+    // An animation kept whole, or a still of its first frame.
+    if (item.status.kind() == ItemStatus::done && item.sourceFrames > 1)
+        caption += QStringLiteral(" \u00B7 ") +
+                   (item.frames > 1 ? QCoreApplication::translate("FileRow", "%n frames", nullptr, item.frames)
+                                    : QCoreApplication::translate("FileRow", "First frame of %1").arg(item.sourceFrames));
     // A JPEG carried into JPEG XL whole, or only its pixels.
     if (item.status.kind() == ItemStatus::done && item.rebuildsJpeg)
         caption += *item.rebuildsJpeg ? QCoreApplication::translate("FileRow", " \u00B7 JPEG restorable")

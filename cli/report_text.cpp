@@ -44,6 +44,12 @@ std::string searched(const ImageItem& item) {
     if (item.distance) text += ", distance " + shortNumber(*item.distance);
     return text;
 }
+// " · 3 frames" for an animation kept whole, " · first frame of 3" for a still of one.
+std::string framesText(const ImageItem& item) {
+    if (item.sourceFrames <= 1) return {};
+    if (item.frames > 1) return " \u00B7 " + std::to_string(item.frames) + " frames";
+    return " \u00B7 first frame of " + std::to_string(item.sourceFrames);
+}
 }  // namespace
 
 std::string resultLine(const ImageItem& item) {
@@ -53,7 +59,8 @@ std::string resultLine(const ImageItem& item) {
     if (item.status.kind() == ItemStatus::done)
         return name + ": " + Fmt::savings(item.originalSize, item.outputSize.value_or(0)) + searched(item) +
                (item.difference ? " \u00B7 " + Fmt::distanceText(*item.difference) : std::string()) +
-               (item.rebuildsJpeg ? *item.rebuildsJpeg ? " \u00B7 JPEG restorable" : " \u00B7 JPEG not restorable" : "");
+               (item.rebuildsJpeg ? *item.rebuildsJpeg ? " \u00B7 JPEG restorable" : " \u00B7 JPEG not restorable" : "") +
+               framesText(item);
     if (item.status.kind() == ItemStatus::failed) return failureLine(name, item.status.message());
     return name + ": not converted";
 }
@@ -83,6 +90,9 @@ std::string resultJson(const ImageItem& item) {
     if (item.distance) line["distance"] = jsonNumber(*item.distance);
     if (item.difference) line["difference"] = jsonNumber(*item.difference);
     if (item.rebuildsJpeg) line["reconstructible"] = *item.rebuildsJpeg;
+    // An animation's frames; "firstFrameOnly" where the format holds no animation.
+    if (item.sourceFrames > 1) line["frames"] = item.sourceFrames;
+    if (item.sourceFrames > 1 && item.frames == 1) line["firstFrameOnly"] = true;
     line["percent"] = Fmt::percent(item.originalSize, out);
     line["savings"] = Fmt::savings(item.originalSize, out);
     return jsonLine(line);

@@ -67,13 +67,13 @@ std::optional<PixelSize> orientedSize(const ImageSource& source) {
 }
 
 std::optional<Image> decode(const ImageSource& source, std::optional<std::int64_t> maxPixel, bool decodeNow,
-                            bool keepDepth) {
+                            bool keepDepth, bool allFrames) {
     if (!maxPixel) {
         const auto size = orientedSize(source);
         if (!size) return source.storedImage();
         maxPixel = roundedWhole(std::max(size->width, size->height));
     }
-    if (auto image = source.thumbnail(*maxPixel, decodeNow, keepDepth)) return image;
+    if (auto image = source.thumbnail(*maxPixel, decodeNow, keepDepth, allFrames)) return image;
     return source.storedImage();
 }
 
@@ -119,7 +119,9 @@ std::expected<Converted, ConvertError> convert(const std::filesystem::path& src,
 
     const auto maxPixel = decodeLimit(*source, settings);
     // Pixels stream from the decoder into the encoder; nothing holds the whole picture.
-    auto image = decode(*source, maxPixel, /*decodeNow=*/false, /*keepDepth=*/settings.format.keepsDeepColour());
+    const int frames = source->frames();
+    auto image = decode(*source, maxPixel, /*decodeNow=*/false, /*keepDepth=*/settings.format.keepsDeepColour(),
+                        /*allFrames=*/frames > 1 && settings.format.holdsFrames());
     if (!image) return std::unexpected(ConvertError::decodeFailed);
 
     if (settings.format == OutputFormat::jpeg && image->hasAlpha()) image = flattenedOnWhite(*image);
@@ -148,6 +150,8 @@ std::expected<Converted, ConvertError> convert(const std::filesystem::path& src,
     const bool finished = destination->finalize();
     Converted converted;
     converted.sourceSize = known ? before.st_size : 0;
+    converted.sourceFrames = frames;
+    converted.frames = image->frames();
     if (const auto& chosen = destination->chosen()) {
         converted.quality = chosen->quality;
         converted.distance = chosen->distance;

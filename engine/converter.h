@@ -40,6 +40,10 @@ struct Converted {
     // JPEG itself, so that a decoder gives the source back byte for byte (not
     // when resized, nor with metadata left out).
     std::optional<bool> rebuildsJpeg = std::nullopt;
+    // An animation's frames, and those written: all of them where the format
+    // holds an animation, else the first.
+    int sourceFrames = 1;
+    int frames = 1;
 
     friend bool operator==(const Converted&, const Converted&) = default;
 };

@@ -16,8 +16,9 @@ std::optional<PixelSize> orientedSize(const ImageSource& source);
 
 // Upright image 0 with its longer side at most maxPixel (full size when
 // absent); 8-bit unless `keepDepth` and the source has 16 bits a sample.
+// With `allFrames`, an animation's every frame, stacked.
 std::optional<Image> decode(const ImageSource& source, std::optional<std::int64_t> maxPixel,
-                            bool decodeNow = true, bool keepDepth = false);
+                            bool decodeNow = true, bool keepDepth = false, bool allFrames = false);
 
 // The image composited over opaque white, without alpha.
 Image flattenedOnWhite(const Image& image);

@@ -12,14 +12,15 @@ std::optional<Difference> difference(const std::filesystem::path& source, const 
                                      std::int64_t mapMaxPixel, std::stop_token stop, int threads) {
     try {
         const auto converted = ImageSource::open(output);
-        if (!converted) return std::nullopt;
-        const auto distorted = decode(*converted, std::nullopt);
+        const auto original = ImageSource::open(source);
+        if (!converted || !original) return std::nullopt;
+        // An animation kept whole is measured over all its frames, stacked.
+        const bool frames = converted->frames() > 1 && converted->frames() == original->frames();
+        const auto distorted = decode(*converted, std::nullopt, true, false, frames);
         if (!distorted) return std::nullopt;
         const int width = distorted->width(), height = distorted->height();
-        const auto original = ImageSource::open(source);
-        if (!original) return std::nullopt;
         // As the conversion shrank it; the exact size follows from rounding.
-        const auto reference = decode(*original, std::max(width, height));
+        const auto reference = decode(*original, std::max(width, distorted->pageHeight()), true, false, frames);
         if (!reference) return std::nullopt;
         VImage pixels = reference->pixels;
         if (pixels.width() != width || pixels.height() != height)

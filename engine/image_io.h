@@ -26,6 +26,10 @@
 
 namespace krumple {
 
+// How many frames of an animation `image` holds, stacked by libvips'
+// "page-height"; 1 for a still.
+int stackedFrames(const vips::VImage& image);
+
 // A picture passed from reader to writer. It carries its own colour profile;
 // pixels may still be decoding lazily when `decoded` is false.
 struct Image {
@@ -33,7 +37,10 @@ struct Image {
     bool decoded = false;
 
     int width() const { return pixels.width(); }
-    int height() const { return pixels.height(); }
+    int height() const { return pixels.height(); }  // all frames', stacked
+    // Frames of an animation, stacked top to bottom, each pageHeight() high.
+    int frames() const;
+    int pageHeight() const { return height() / frames(); }
     bool hasAlpha() const;
 };
 
@@ -51,7 +58,11 @@ public:
     // stream into whatever consumes them. nullopt when the header is refused
     // (absurd pixel count) or the decoder fails. With `keepDepth`, a source
     // of 16 bits a sample stays 16-bit; otherwise every image is 8-bit.
-    std::optional<Image> thumbnail(std::int64_t maxPixel, bool decodeNow = true, bool keepDepth = false) const;
+    // With `allFrames`, every frame of an animation, composed, at the same scale.
+    std::optional<Image> thumbnail(std::int64_t maxPixel, bool decodeNow = true, bool keepDepth = false,
+                                   bool allFrames = false) const;
+    // The frames of an animated GIF or WebP; 1 for anything else.
+    int frames() const;
 
     // Image 0 as stored: full size, no orientation applied.
     std::optional<Image> storedImage() const;

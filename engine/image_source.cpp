@@ -209,6 +209,17 @@ VImage deepUpright(VImage image, int box) {
     return image.copy(VImage::option()->set("interpretation", wanted));
 }
 
+// Browsers play a frame of 10 ms or less for 100 ms: so does the output.
+VImage withPlayedDelays(VImage image) {
+    if (image.get_typeof("delay") == 0) return image;
+    std::vector<int> delays = image.get_array_int("delay");
+    for (int& delay : delays)
+        if (delay <= 10) delay = 100;
+    image = image.copy();
+    image.set("delay", delays);
+    return image;
+}
+
 std::optional<Image> finish(VImage image, bool decodeNow) {
     if (decodeNow) image = image.copy_memory();
     return Image{image, decodeNow};
@@ -216,6 +227,14 @@ std::optional<Image> finish(VImage image, bool decodeNow) {
 }  // namespace
 
 bool Image::hasAlpha() const { return vips_image_hasalpha(pixels.get_image()) != 0; }
+
+int stackedFrames(const VImage& image) {
+    if (image.get_typeof(VIPS_META_PAGE_HEIGHT) == 0) return 1;
+    const int page = image.get_int(VIPS_META_PAGE_HEIGHT);
+    return page > 0 && page < image.height() && image.height() % page == 0 ? image.height() / page : 1;
+}
+
+int Image::frames() const { return stackedFrames(pixels); }
 
 ImageSource::ImageSource(std::filesystem::path path, VImage header, Properties props, bool magick)
     : path_(std::move(path)), header_(std::move(header)), properties_(std::move(props)), magick_(magick) {}
@@ -254,7 +273,7 @@ VImage ImageSource::load(bool failOnTruncated) const {
     return openHeader(path_, failOnTruncated ? VIPS_FAIL_ON_TRUNCATED : VIPS_FAIL_ON_NONE);
 }
 
-std::optional<Image> ImageSource::thumbnail(std::int64_t maxPixel, bool decodeNow, bool keepDepth) const {
+std::optional<Image> ImageSource::thumbnail(std::int64_t maxPixel, bool decodeNow, bool keepDepth, bool allFrames) const {
     if (!decodable() || maxPixel < 1) return std::nullopt;
     const int box = static_cast<int>(std::min<std::int64_t>(maxPixel, 10'000'000));
     try {
@@ -282,12 +301,13 @@ std::optional<Image> ImageSource::thumbnail(std::int64_t maxPixel, bool decodeNo
             return finish(rgb.thumbnail_image(box, options()), decodeNow);
         }
         vips::VSource source = vips::VSource::new_from_file(path_.c_str());
+        const bool animation = allFrames && frames() > 1;
         VImage image = VImage::thumbnail_source(source, box,
                                                 options()
                                                     // thumbnail_source drops its own fail_on in 8.14;
                                                     // the loader options string gets through.
-                                                    ->set("option_string", "fail_on=truncated"));
-        return finish(image, decodeNow);
+                                                    ->set("option_string", animation ? "fail_on=truncated,n=-1" : "fail_on=truncated"));
+        return finish(animation ? withPlayedDelays(image) : image, decodeNow);
     } catch (const vips::VError&) {
         vips_error_clear();
         return std::nullopt;
@@ -316,6 +336,12 @@ bool ImageSource::decodesCleanly() const {
 }
 
 bool ImageSource::isDeep() const { return hasSixteenBits(header_); }
+
+int ImageSource::frames() const {
+    const std::string_view loader = this->loader();
+    if (!loader.starts_with("gifload") && !loader.starts_with("webpload")) return 1;
+    return header_.get_typeof(VIPS_META_N_PAGES) != 0 ? std::max(1, header_.get_int(VIPS_META_N_PAGES)) : 1;
+}
 
 // The libvips loader that read the header; empty for ImageMagick's bytes.
 std::string_view ImageSource::loader() const {

@@ -65,7 +65,9 @@ std::int64_t memoryEstimate(const std::filesystem::path& src, const ConvertSetti
     const auto size = orientedSize(*source);
     if (!size) return 0;
     const double scale = settings.limitScale(size->width, size->height);
-    const double pixels = size->width * size->height * scale * scale;
+    // An animation kept whole is held frame upon frame.
+    const int frames = settings.format.holdsFrames() ? source->frames() : 1;
+    const double pixels = size->width * size->height * scale * scale * frames;
     const bool deep = source->isDeep() && settings.format.keepsDeepColour();
     const EncodeOptions options = optionsFor(settings.format, settings.quality);
     const Cost cost = costOf(settings.format, options.lossless, options.q >= 90, deep);

@@ -37,6 +37,9 @@ public:
     bool isLosslessAt(double quality) const {
         return isLossless() || ((case_ == jxl || case_ == webp) && quality >= 1.0);
     }
+    // Whether an animation is written with all its frames; the other formats
+    // get its first frame.
+    bool holdsFrames() const { return case_ == webp; }
     // Whether this format holds more than 8 bits a sample.
     bool keepsDeepColour() const { return case_ != jpeg && case_ != webp; }
 

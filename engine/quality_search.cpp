@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "butteraugli.h"
+#include "image_io.h"
 
 namespace krumple {
 namespace {
@@ -46,13 +47,15 @@ std::optional<Mosaic> mosaicOf(const VImage& image) {
     std::vector<VImage> tiles;
     for (const auto& [x, y] : grid.origins) tiles.push_back(image.crop(x, y, grid.side, grid.side));
     // As they lie in the picture: no empty cell to flatter the distance.
-    const VImage mosaic = VImage::arrayjoin(tiles, VImage::option()->set("across", grid.columns)).copy_memory();
+    VImage mosaic = VImage::arrayjoin(tiles, VImage::option()->set("across", grid.columns)).copy_memory();
+    // One picture, even when cut from an animation's frames.
+    if (mosaic.get_typeof(VIPS_META_PAGE_HEIGHT) != 0) mosaic.remove(VIPS_META_PAGE_HEIGHT);
     return Mosaic{mosaic, butteraugliInput(mosaic)};
 }
 
-// A file's pixels as Butteraugli takes them.
-std::vector<std::uint8_t> decodedInput(const Blob& file) {
-    return butteraugliInput(VImage::new_from_buffer(file.data(), file.size(), ""));
+// A file's pixels as Butteraugli takes them: every frame of an animation, stacked.
+std::vector<std::uint8_t> decodedInput(const Blob& file, bool allFrames = false) {
+    return butteraugliInput(VImage::new_from_buffer(file.data(), file.size(), allFrames ? "n=-1" : ""));
 }
 
 }  // namespace
@@ -156,7 +159,7 @@ QualityChoice chooseQuality(const VImage& image, const MetadataBlocks& metadata,
     // The whole picture's distance from a file of it, as every distance shown is measured.
     const std::vector<std::uint8_t> reference = goal.distance ? butteraugliInput(image) : std::vector<std::uint8_t>{};
     const auto wholeDistance = [&](const Blob& file) {
-        const std::vector<std::uint8_t> decoded = decodedInput(file);
+        const std::vector<std::uint8_t> decoded = decodedInput(file, stackedFrames(image) > 1);
         const auto measured = pictureDistance(image.width(), image.height(), reference.data(), decoded.data(),
                                               std::max(image.width(), image.height()));
         if (!measured) throw vips::VError("butteraugli failed");

@@ -68,6 +68,7 @@ void Store::startConversion() {
         it.distance.reset();
         it.difference.reset();
         it.rebuildsJpeg.reset();
+        it.sourceFrames = it.frames = 1;
         jobs.push_back(std::move(job));
         ids.push_back(it.id);
         rows.push_back(i);
@@ -138,6 +139,8 @@ void Store::finish(const JobResult& result) {
             it.distance = result.output->distance;
             it.difference = result.output->difference;
             it.rebuildsJpeg = result.output->rebuildsJpeg;
+            it.sourceFrames = result.output->sourceFrames;
+            it.frames = result.output->frames;
             if (result.output->at) it.outputURL = *result.output->at;
         } else {
             it.status = ItemStatus::failure(result.error.value_or("Failed"));
@@ -176,6 +179,8 @@ Store::ConvertFunction Store::engineConvert(bool measureDifference) {
         if (converted->written) {
             JobOutput output{converted->size, std::nullopt, std::nullopt, converted->quality, converted->distance};
             output.rebuildsJpeg = converted->rebuildsJpeg;
+            output.sourceFrames = converted->sourceFrames;
+            output.frames = converted->frames;
             if (measureDifference)
                 if (const auto measured = Converter::difference(job.src, job.dst, 1, stop))
                     output.difference = measured->distance;

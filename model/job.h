@@ -46,6 +46,9 @@ struct JobOutput {
     std::optional<double> difference = std::nullopt;
     // Set for a JPEG into lossless JPEG XL: whether a decoder rebuilds the source from the output.
     std::optional<bool> rebuildsJpeg = std::nullopt;
+    // An animation's frames, and those written (the first only where the format holds no animation).
+    int sourceFrames = 1;
+    int frames = 1;
 
     friend bool operator==(const JobOutput&, const JobOutput&) = default;
 };

@@ -76,6 +76,17 @@
 </context>
 <context>
     <name>FileRow</name>
+    <message numerus="yes">
+        <source>%n frames</source>
+        <translation>
+            <numerusform>%n Bild</numerusform>
+            <numerusform>%n Bilder</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>First frame of %1</source>
+        <translation>Erstes Bild von %1</translation>
+    </message>
     <message>
         <source> · JPEG restorable</source>
         <translation> · JPEG wiederherstellbar</translation>

@@ -2,6 +2,16 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>FileRow</name>
+    <message numerus="yes">
+        <source>%n frames</source>
+        <translation>
+            <numerusform>%n frame</numerusform>
+            <numerusform>%n frames</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>FooterBar</name>
     <message numerus="yes">
         <source>%n file(s) · %1</source>

@@ -76,6 +76,17 @@
 </context>
 <context>
     <name>FileRow</name>
+    <message numerus="yes">
+        <source>%n frames</source>
+        <translation>
+            <numerusform>%n image</numerusform>
+            <numerusform>%n images</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>First frame of %1</source>
+        <translation>Première image sur %1</translation>
+    </message>
     <message>
         <source> · JPEG restorable</source>
         <translation> · JPEG restituable</translation>

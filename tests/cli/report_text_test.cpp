@@ -67,6 +67,14 @@ TEST(ReportTextTest, OneLinePerResult) {
         EXPECT_EQ(Fmt::distanceWords(d), words) << d;
     EXPECT_EQ(resultLine(itemOf("p/b.jpg", 3000, ItemStatus::failure("Couldn't decode the image"))),
               "p/b.jpg: Couldn't decode the image");
+    // What was kept of an animation, or of a JPEG carried into JPEG XL.
+    ImageItem still = itemOf("a.gif", 3000, ItemStatus::done, 1000);
+    still.sourceFrames = 3;
+    still.rebuildsJpeg = false;
+    EXPECT_EQ(resultLine(still), "a.gif: " + Fmt::savings(3000, 1000) + " \u00B7 JPEG not restorable \u00B7 first frame of 3");
+    EXPECT_NE(resultJson(still).find(",\"reconstructible\":false,\"frames\":3,\"firstFrameOnly\":true,"), std::string::npos);
+    still.frames = 3;
+    EXPECT_EQ(resultLine(still).substr(resultLine(still).rfind(" \u00B7 ")), " \u00B7 3 frames");
 }
 
 TEST(ReportTextTest, JsonIsValidEvenForOddNames) {

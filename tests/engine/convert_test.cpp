@@ -227,5 +227,39 @@ TEST(Converting, AnEarlierOutputIsReplacedOnlyWhenAllowed) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), fs::directory_iterator()), 1);
 }
 
+// An animated GIF keeps every frame, each frame's time and the loop count
+// where the format holds an animation, frames resized alike; elsewhere its
+// first frame is written and the result says so.
+TEST(Converting, AnimationKeptWhereTheFormatHoldsOneElseItsFirstFrame) {
+    using vips::VImage;
+    TempDir dir;
+    const std::vector<VImage> frames{VImage::black(60, 40, VImage::option()->set("bands", 3)) + std::vector<double>{220, 20, 20},
+                                     VImage::black(60, 40, VImage::option()->set("bands", 3)) + std::vector<double>{20, 220, 20},
+                                     VImage::black(60, 40, VImage::option()->set("bands", 3)) + std::vector<double>{20, 20, 220}};
+    VImage stacked = VImage::arrayjoin(frames, VImage::option()->set("across", 1)).cast(VIPS_FORMAT_UCHAR).copy();
+    stacked.set(VIPS_META_PAGE_HEIGHT, 40);
+    stacked.set("delay", std::vector<int>{100, 200, 10});  // 10 ms plays as 100, as in browsers
+    stacked.set("loop", 2);
+    save(stacked, dir / "a.gif");
+
+    for (const std::optional<std::int64_t> limit : {std::optional<std::int64_t>{}, std::optional<std::int64_t>{30}}) {
+        const auto webp = Converter::convert(dir / "a.gif", dir / "a.webp", ConvertSettings{OutputFormat::webp, 0.9, limit});
+        ASSERT_TRUE(webp);
+        EXPECT_EQ(std::pair(webp->sourceFrames, webp->frames), std::pair(3, 3));
+        const VImage back = VImage::new_from_file((dir / "a.webp").c_str(), VImage::option()->set("n", -1));
+        const int page = limit ? 20 : 40;
+        EXPECT_EQ(std::tuple(back.width(), back.get_int(VIPS_META_PAGE_HEIGHT), back.height()), std::tuple(page * 3 / 2, page, 3 * page));
+        EXPECT_EQ(back.get_array_int("delay"), (std::vector<int>{100, 200, 100}));
+        EXPECT_EQ(back.get_int("loop"), 2);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_LT(colourDistance(back.getpoint(page, i * page + page / 2), frames[static_cast<std::size_t>(i)].getpoint(30, 20)), 12) << i;
+        fs::remove(dir / "a.webp");
+    }
+    const auto jpeg = Converter::convert(dir / "a.gif", dir / "a.jpg", ConvertSettings{OutputFormat::jpeg, 0.9});
+    ASSERT_TRUE(jpeg);
+    EXPECT_EQ(std::pair(jpeg->sourceFrames, jpeg->frames), std::pair(3, 1));
+    EXPECT_EQ(VImage::new_from_file((dir / "a.jpg").c_str()).height(), 40);
+}
+
 }  // namespace
 }  // namespace krumple::test
