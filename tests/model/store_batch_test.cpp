@@ -51,6 +51,26 @@ TEST_F(BatchTest, ASecondBatchRewritesItsOwnOutputsAndRetriesFailures) {
     EXPECT_EQ(filesIn(dir.path()), 6u);  // no " krumpled" copies
 }
 
+// Only the item's latest output is its own: an earlier name, taken since by
+// someone else's file, is never written over when the item comes back to it.
+TEST_F(BatchTest, AnEarlierOutputNameTakenByAnotherFileIsLeftAlone) {
+    addPictures(1);
+    store->startConversion();
+    finishBatch();
+    ASSERT_EQ(at(0).outputURL, dir / "img0.jpg");
+    store->setFormat(OutputFormat::webp);
+    store->startConversion();
+    finishBatch();
+    ASSERT_EQ(at(0).outputURL, dir / "img0.webp");
+    writeText(dir / "img0.jpg", "someone else's");
+    store->setFormat(OutputFormat::jpeg);
+    store->startConversion();
+    finishBatch();
+    EXPECT_EQ(at(0).status, ItemStatus::done) << at(0).status.message();
+    EXPECT_NE(at(0).outputURL, dir / "img0.jpg");
+    EXPECT_EQ(readFile(dir / "img0.jpg"), "someone else's");
+}
+
 // Cancelled at once, a batch reports exactly the jobs it launched: as many as
 // its limit. The rest stay pending, keeping the names they were given.
 struct Limit {
