@@ -81,6 +81,8 @@ public:
 
     // The whole file when it is a JPEG (and not absurdly large), else nullptr.
     std::shared_ptr<const Blob> jpegFile() const;
+    // The whole file, when not absurdly large.
+    std::shared_ptr<const Blob> wholeFile() const;
     bool isJpeg() const;
 
 private:

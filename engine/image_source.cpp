@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "image_io.h"
+#include "jxl_frames.h"
 #include "metadata_blocks.h"
 
 namespace krumple {
@@ -220,6 +221,18 @@ VImage withPlayedDelays(VImage image) {
     return image;
 }
 
+// Each frame of a stack scaled alike, the longer side of a frame at most `box`.
+VImage framesWithin(const VImage& stacked, int box) {
+    const int frames = stackedFrames(stacked), page = stacked.height() / frames;
+    const double scale = static_cast<double>(box) / std::max(stacked.width(), page);
+    if (scale >= 1) return stacked;
+    std::vector<VImage> scaled;
+    for (int i = 0; i < frames; ++i) scaled.push_back(stacked.crop(0, i * page, stacked.width(), page).resize(scale));
+    VImage out = VImage::arrayjoin(scaled, VImage::option()->set("across", 1)).copy();
+    out.set(VIPS_META_PAGE_HEIGHT, scaled.front().height());
+    return out;
+}
+
 std::optional<Image> finish(VImage image, bool decodeNow) {
     if (decodeNow) image = image.copy_memory();
     return Image{image, decodeNow};
@@ -300,8 +313,15 @@ std::optional<Image> ImageSource::thumbnail(std::int64_t maxPixel, bool decodeNo
                                                               ->set("intent", VIPS_INTENT_RELATIVE));
             return finish(rgb.thumbnail_image(box, options()), decodeNow);
         }
-        vips::VSource source = vips::VSource::new_from_file(path_.c_str());
         const bool animation = allFrames && frames() > 1;
+        if (animation && loader().starts_with("jxlload")) {
+            // libvips 8.14 reads a JPEG XL animation's first frame only.
+            const auto file = wholeFile();
+            auto stacked = file ? jxl::framesOf(*file) : std::nullopt;
+            if (!stacked) return std::nullopt;
+            return finish(withPlayedDelays(framesWithin(*stacked, box)), decodeNow);
+        }
+        vips::VSource source = vips::VSource::new_from_file(path_.c_str());
         VImage image = VImage::thumbnail_source(source, box,
                                                 options()
                                                     // thumbnail_source drops its own fail_on in 8.14;
@@ -339,6 +359,10 @@ bool ImageSource::isDeep() const { return hasSixteenBits(header_); }
 
 int ImageSource::frames() const {
     const std::string_view loader = this->loader();
+    if (loader.starts_with("jxlload")) {
+        const auto file = wholeFile();
+        return file ? std::max(1, jxl::frameCount(*file)) : 1;
+    }
     if (!loader.starts_with("gifload") && !loader.starts_with("webpload")) return 1;
     return header_.get_typeof(VIPS_META_N_PAGES) != 0 ? std::max(1, header_.get_int(VIPS_META_N_PAGES)) : 1;
 }
@@ -358,9 +382,10 @@ bool ImageSource::streams() const {
 
 bool ImageSource::isJpeg() const { return loader().starts_with("jpegload"); }
 
-std::shared_ptr<const Blob> ImageSource::jpegFile() const {
+std::shared_ptr<const Blob> ImageSource::jpegFile() const { return isJpeg() ? wholeFile() : nullptr; }
+
+std::shared_ptr<const Blob> ImageSource::wholeFile() const {
     constexpr std::uintmax_t limit = std::uintmax_t{256} << 20;
-    if (!isJpeg()) return nullptr;
     std::error_code ec;
     const auto size = std::filesystem::file_size(path_, ec);
     if (ec || size == 0 || size > limit) return nullptr;

@@ -1,4 +1,6 @@
 #include "encoder.h"
+#include "image_io.h"
+#include "jxl_frames.h"
 #include "jxl_transcode.h"
 #include "metadata_blocks.h"
 
@@ -21,7 +23,10 @@ public:
             saverOptions->set("lossless", true);
         else
             saverOptions->set("Q", options.q);
-        const Blob codestream = takeBlob(image.jxlsave_buffer(saverOptions));
+        std::optional<Blob> animation;
+        if (stackedFrames(image) > 1 && !(animation = jxl::animationFrom(image, options.q, options.lossless)))
+            throw vips::VError("JPEG XL animation");
+        const Blob codestream = animation ? std::move(*animation) : takeBlob(image.jxlsave_buffer(saverOptions));
         // libvips writes neither EXIF nor XMP into JPEG XL: add the boxes ourselves.
         if (metadata.exif.empty() && metadata.xmp.empty()) return out.write(codestream);
         const auto file = jxl::withMetadataBoxes(codestream, metadata.exif.empty() ? nullptr : &metadata.exif,
