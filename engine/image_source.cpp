@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include "image_io.h"
+
+#include "apng.h"
 #include "jxl_frames.h"
 #include "metadata_blocks.h"
 
@@ -314,10 +316,10 @@ std::optional<Image> ImageSource::thumbnail(std::int64_t maxPixel, bool decodeNo
             return finish(rgb.thumbnail_image(box, options()), decodeNow);
         }
         const bool animation = allFrames && frames() > 1;
-        if (animation && loader().starts_with("jxlload")) {
-            // libvips 8.14 reads a JPEG XL animation's first frame only.
+        if (animation && (loader().starts_with("jxlload") || loader().starts_with("pngload"))) {
+            // libvips 8.14 reads a JPEG XL animation's or an APNG's first frame only.
             const auto file = wholeFile();
-            auto stacked = file ? jxl::framesOf(*file) : std::nullopt;
+            auto stacked = !file ? std::nullopt : loader().starts_with("pngload") ? apng::framesOf(*file) : jxl::framesOf(*file);
             if (!stacked) return std::nullopt;
             return finish(withPlayedDelays(framesWithin(*stacked, box)), decodeNow);
         }
@@ -359,6 +361,7 @@ bool ImageSource::isDeep() const { return hasSixteenBits(header_); }
 
 int ImageSource::frames() const {
     const std::string_view loader = this->loader();
+    if (loader.starts_with("pngload")) return std::max(1, apng::frameCount(path_));
     if (loader.starts_with("jxlload")) {
         const auto file = wholeFile();
         return file ? std::max(1, jxl::frameCount(*file)) : 1;

@@ -1,4 +1,6 @@
+#include "apng.h"
 #include "encoder.h"
+#include "image_io.h"
 
 namespace krumple {
 namespace {
@@ -44,6 +46,12 @@ public:
     void encode(const VImage& image, const MetadataBlocks& metadata, const EncodeOptions&,
                 EncodeTarget& out) const override {
         const VImage im = withMetadata(withProfilePngKeeps(image), metadata);
+        if (stackedFrames(im) > 1) {
+            const auto animation = apng::animationFrom(
+                im, [](const VImage& frame, bool) { return takeBlob(frame.pngsave_buffer(pngOptions())); });
+            if (!animation) throw vips::VError("APNG frames");
+            return out.write(*animation);
+        }
         out.stream([&](const vips::VTarget& t) {
             im.pngsave_target(t, pngOptions());
         });

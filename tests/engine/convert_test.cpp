@@ -245,7 +245,8 @@ TEST(Converting, AnimationKeptWhereTheFormatHoldsOneElseItsFirstFrame) {
     save(stacked, dir / "a.gif");
 
     using Case = std::pair<OutputFormat, std::optional<std::int64_t>>;
-    for (const auto& [format, limit] : {Case{OutputFormat::webp, {}}, Case{OutputFormat::webp, 30}, Case{OutputFormat::jxl, {}}}) {
+    for (const auto& [format, limit] : {Case{OutputFormat::webp, {}}, Case{OutputFormat::webp, 30}, Case{OutputFormat::jxl, {}},
+                                        Case{OutputFormat::png, {}}}) {
         SCOPED_TRACE(format.label());
         const fs::path out = outputName(dir.path(), "a", format);
         const auto animation = Converter::convert(dir / "a.gif", out, ConvertSettings{format, 0.9, limit});
@@ -261,12 +262,40 @@ TEST(Converting, AnimationKeptWhereTheFormatHoldsOneElseItsFirstFrame) {
         EXPECT_EQ(back.get_int("loop"), 2);
         for (int i = 0; i < 3; ++i)
             EXPECT_LT(colourDistance(back.getpoint(page, i * page + page / 2), frames[static_cast<std::size_t>(i)].getpoint(30, 20)), 12) << i;
+        if (format == OutputFormat::png) {
+            // pngcheck finds the chunks sound; Pillow plays the frames as written.
+            EXPECT_EQ(run("pngcheck -q " + shellQuoted(out)).status, 0);
+            writeText(dir / "play.py", "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\n"
+                                       "for i in range(im.n_frames):\n    im.seek(i)\n"
+                                       "    print(im.info['duration'], im.info['loop'], im.convert('RGB').getpixel((30, 20)))\n");
+            EXPECT_EQ(run("/usr/bin/python3 " + shellQuoted(dir / "play.py") + " " + shellQuoted(out)).output,
+                      "100.0 2 (220, 20, 20)\n200.0 2 (20, 220, 20)\n100.0 2 (20, 20, 220)\n");
+        }
         fs::remove(out);
     }
     const auto jpeg = Converter::convert(dir / "a.gif", dir / "a.jpg", settingsFor(OutputFormat::jpeg));
     ASSERT_TRUE(jpeg);
     EXPECT_EQ(std::pair(jpeg->sourceFrames, jpeg->frames), std::pair(3, 1));
     EXPECT_EQ(VImage::new_from_file((dir / "a.jpg").c_str()).height(), 40);
+}
+
+// An APNG whose frames redraw only what changed (Pillow writes them so) is
+// read composed: every frame whole, as a player shows it.
+TEST(Converting, ApngFramesAreComposedOnTheirCanvas) {
+    TempDir dir;
+    writeText(dir / "make.py", "from PIL import Image\nframes = []\nfor i in range(3):\n"
+                               "    f = Image.new('RGB', (60, 40), (128, 128, 128))\n"
+                               "    f.paste((255, 0, 0), (10 + 15 * i, 10, 20 + 15 * i, 20))\n    frames.append(f)\n"
+                               "frames[0].save('moving.png', save_all=True, append_images=frames[1:], duration=[50, 60, 70], loop=0)\n");
+    ASSERT_EQ(run("cd " + shellQuoted(dir.path()) + " && /usr/bin/python3 make.py").status, 0);
+    const auto read = ImageSource::open(dir / "moving.png");
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->frames(), 3);
+    const vips::VImage frames = read->thumbnail(1000, true, false, true)->pixels;
+    EXPECT_EQ(frames.bands(), 3);  // opaque throughout
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) EXPECT_EQ(frames.getpoint(15 + 15 * j, 40 * i + 15)[0], i == j ? 255 : 128) << i << j;
+    EXPECT_EQ(frames.get_array_int("delay"), (std::vector<int>{50, 60, 70}));
 }
 
 }  // namespace
