@@ -45,7 +45,10 @@ QString displayName(const std::filesystem::path& file) {
 }
 
 QString originalDetail(const ImageItem& item, const std::optional<PixelSize>& original) {
-    return detailLine(original, item.originalSize, extensionLabel(item.url));
+    QString line = detailLine(original, item.originalSize, extensionLabel(item.url));
+    if (item.sourceFrames > 1)
+        line += separator + QCoreApplication::translate("Detail", "Animation, %n frames", nullptr, item.sourceFrames);
+    return line;
 }
 
 QString convertedDetail(const ImageItem& item, const std::optional<PixelSize>& converted,
@@ -55,6 +58,9 @@ QString convertedDetail(const ImageItem& item, const std::optional<PixelSize>& c
     QString line = detailLine(converted, *item.outputSize, label) + separator +
                    QString::fromStdString(Fmt::percent(item.originalSize, *item.outputSize));
     if (distance) line += separator + distanceText(*distance);
+    if (item.sourceFrames > 1)
+        line += separator + (item.frames > 1 ? QCoreApplication::translate("Detail", "Animation, %n frames", nullptr, item.frames)
+                                             : QCoreApplication::translate("FileRow", "First frame of %1").arg(item.sourceFrames));
     return line;
 }
 

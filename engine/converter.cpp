@@ -57,6 +57,11 @@ std::optional<int> turnFromStored(const ImageSource& source, const Image& image)
 
 bool canRead(const std::filesystem::path& file) { return ImageSource::open(file) != nullptr; }
 
+std::optional<int> readableFrames(const std::filesystem::path& file) {
+    const auto source = ImageSource::open(file);
+    return source ? std::optional(source->frames()) : std::nullopt;
+}
+
 std::optional<PixelSize> orientedSize(const ImageSource& source) {
     const Properties& p = source.properties();
     const auto width = numberAt(p, prop::pixelWidth), height = numberAt(p, prop::pixelHeight);

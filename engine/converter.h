@@ -18,6 +18,8 @@ namespace krumple::Converter {
 
 // Whether the file opens as an image, told by its content; decodes nothing.
 bool canRead(const std::filesystem::path& file);
+// The frames of a readable file (1 for a still); nullopt when it can't be read.
+std::optional<int> readableFrames(const std::filesystem::path& file);
 
 // An 8-bit sRGB display bitmap of the file and the source's upright size.
 std::optional<LoadedImage> loadForDisplay(const std::filesystem::path& file, std::int64_t maxPixel);

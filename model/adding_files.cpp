@@ -21,7 +21,8 @@ void consider(const std::filesystem::path& url, const std::optional<std::filesys
     std::string key = standardizedPath(url);
     if (seen.contains(key)) return;
     // By content, whatever the name says.
-    const bool readable = Converter::canRead(url);
+    const std::optional<int> frames = Converter::readableFrames(url);
+    const bool readable = frames.has_value();
     std::error_code error;
     if (!readable && !(std::filesystem::is_regular_file(url, error) && meantAsImage(url))) return;
     seen.insert(std::move(key));
@@ -32,6 +33,7 @@ void consider(const std::filesystem::path& url, const std::optional<std::filesys
     item.url = url;
     item.originalSize = error ? 0 : static_cast<std::int64_t>(size);
     item.cameThrough = cameThrough;
+    item.sourceFrames = frames.value_or(1);
     if (!readable) item.status = ItemStatus::failure(std::string(description(ConvertError::unreadable)));
     result.push_back(std::move(item));
 }

@@ -68,7 +68,7 @@ void Store::startConversion() {
         it.distance.reset();
         it.difference.reset();
         it.rebuildsJpeg.reset();
-        it.sourceFrames = it.frames = 1;
+        it.frames = 1;
         jobs.push_back(std::move(job));
         ids.push_back(it.id);
         rows.push_back(i);

@@ -52,7 +52,8 @@ struct ImageItem {
     // Set for a JPEG into lossless JPEG XL: whether a decoder rebuilds the
     // source byte for byte from the output. Gone when queued again.
     std::optional<bool> rebuildsJpeg = std::nullopt;
-    // An animated source's frames, and those its output holds. Reset when queued again.
+    // An animated source's frames (known when added), and those its output
+    // holds (reset when queued again).
     int sourceFrames = 1;
     int frames = 1;
     // The dropped folder it was found in, as added; none when added on its own.

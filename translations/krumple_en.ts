@@ -2,6 +2,16 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>Detail</name>
+    <message numerus="yes">
+        <source>Animation, %n frames</source>
+        <translation>
+            <numerusform>Animation, %n frame</numerusform>
+            <numerusform>Animation, %n frames</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>FileRow</name>
     <message numerus="yes">
         <source>%n frames</source>

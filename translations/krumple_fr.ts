@@ -25,6 +25,16 @@
     </message>
 </context>
 <context>
+    <name>Detail</name>
+    <message numerus="yes">
+        <source>Animation, %n frames</source>
+        <translation>
+            <numerusform>Animation, %n image</numerusform>
+            <numerusform>Animation, %n images</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>Difference</name>
     <message>
         <source>looks identical</source>

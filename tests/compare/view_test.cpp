@@ -87,6 +87,10 @@ private Q_SLOTS:
         const qint64 original = left->imageArea()->image().cacheKey();
         QVERIFY(f.finish("/p/a krumpled.webp", picture(300)));
         QCOMPARE(right->detail(), "300\u00D7300" + dot + kb + dot + "WEBP" + dot + percent);
+        done.sourceFrames = 3;  // an animation, of which the output kept the first frame
+        f.view.setItem(done);
+        QVERIFY(left->detail().endsWith(dot + "Animation, 3 frames"));
+        QVERIFY(right->detail().endsWith(dot + "First frame of 3"));
 
         // Converted again: the loupe goes, only the converted image reloads.
         f.view.setHover(geom::Point{0.5, 0.5});
