@@ -12,7 +12,9 @@ namespace krumple::app {
 namespace {
 
 // Fmt::keptOriginal's text, composed here to be translated.
-QString keptOriginal(std::int64_t original, std::int64_t output) {
+QString keptOriginal(std::int64_t original, std::int64_t output, bool stillOfAnimation) {
+    if (stillOfAnimation)
+        return QCoreApplication::translate("FileRow", "Original kept (an animation: the output holds one frame)");
     const auto larger = Fmt::largerBy(original, output);
     if (!larger) return QCoreApplication::translate("FileRow", "Original kept (output was no smaller)");
     return QCoreApplication::translate("FileRow", "Original kept (output was %1 larger)")
@@ -30,7 +32,7 @@ RowStatus rowStatus(const ImageItem& item, const QPalette& palette) {
                 look::secondary(palette)};
     case ItemStatus::done: {
         if (item.rejectedOutputSize)
-            return {RowStatus::Look::text, keptOriginal(item.originalSize, *item.rejectedOutputSize),
+            return {RowStatus::Look::text, keptOriginal(item.originalSize, *item.rejectedOutputSize, item.sourceFrames > 1 && item.frames == 1),
                     look::secondary(palette)};
         if (!item.outputSize) return {};
         const std::int64_t out = *item.outputSize;

@@ -55,7 +55,7 @@ std::string framesText(const ImageItem& item) {
 std::string resultLine(const ImageItem& item) {
     const std::string name = item.url.native();
     if (item.status.kind() == ItemStatus::done && item.rejectedOutputSize)
-        return name + ": " + Fmt::keptOriginal(item.originalSize, *item.rejectedOutputSize);
+        return name + ": " + Fmt::keptOriginal(item.originalSize, *item.rejectedOutputSize, item.sourceFrames > 1 && item.frames == 1);
     if (item.status.kind() == ItemStatus::done)
         return name + ": " + Fmt::savings(item.originalSize, item.outputSize.value_or(0)) + searched(item) +
                (item.difference ? " \u00B7 " + Fmt::distanceText(*item.difference) : std::string()) +

@@ -148,7 +148,8 @@ std::expected<Converted, ConvertError> convert(const std::filesystem::path& src,
     // Lossless formats have no quality to search: a size cap only checks.
     const bool searched = (settings.targetDistance || settings.maxBytes) && !settings.format.isLossless();
     std::optional<std::int64_t> limit;
-    if (settings.onlySmaller) limit = before.st_size;
+    // A still is no smaller version of an animation: only an animation may replace one.
+    if (settings.onlySmaller) limit = frames > 1 && image->frames() == 1 ? 0 : before.st_size;
     if (settings.maxBytes && !searched) limit = std::min(limit.value_or(INT64_MAX), *settings.maxBytes + 1);
     if (limit) destination->keepOnlyBelow(*limit);
     if (searched) destination->chooseQualityFor(QualityGoal{settings.targetDistance, settings.maxBytes});

@@ -23,7 +23,8 @@ std::optional<std::string> largerBy(std::int64_t original, std::int64_t output) 
     return change.substr(1);
 }
 
-std::string keptOriginal(std::int64_t original, std::int64_t output) {
+std::string keptOriginal(std::int64_t original, std::int64_t output, bool stillOfAnimation) {
+    if (stillOfAnimation) return "Original kept (an animation: the output holds one frame)";
     const auto larger = largerBy(original, output);
     return larger ? "Original kept (output was " + *larger + " larger)" : "Original kept (output was no smaller)";
 }

@@ -12,7 +12,7 @@ std::string percent(std::int64_t from, std::int64_t to);
 std::string savings(std::int64_t from, std::int64_t to);
 // "Original kept (output was 12% larger)": the row of an output that came out
 // no smaller than its original and was dropped.
-std::string keptOriginal(std::int64_t original, std::int64_t output);
+std::string keptOriginal(std::int64_t original, std::int64_t output, bool stillOfAnimation = false);
 // "12%" of that text, or nothing when it rounds to no larger.
 std::optional<std::string> largerBy(std::int64_t original, std::int64_t output);
 // "Doesn't fit in 50 kB (smallest 61.2 kB)": a size cap no quality could meet.

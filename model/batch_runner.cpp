@@ -186,11 +186,16 @@ Store::ConvertFunction Store::engineConvert(bool measureDifference) {
                     output.difference = measured->distance;
             return output;
         }
-        if (!job.keptCopy) return JobOutput{converted->sourceSize, converted->size, job.src};
+        JobOutput kept{converted->sourceSize, converted->size, job.src};
+        kept.sourceFrames = converted->sourceFrames;
+        kept.frames = converted->frames;
+        if (!job.keptCopy) return kept;
         const auto copied = Converter::copyOriginal(job.src, *job.keptCopy, settings.keepDates,
                                                     replacing(job.keptCopyReplacesOwnOutput));
         if (!copied) return failure(copied.error());
-        return JobOutput{*copied, converted->size, *job.keptCopy};
+        kept.size = *copied;
+        kept.at = *job.keptCopy;
+        return kept;
     };
 }
 

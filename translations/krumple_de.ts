@@ -106,6 +106,10 @@
         <translation> · JPEG nicht wiederherstellbar</translation>
     </message>
     <message>
+        <source>Original kept (an animation: the output holds one frame)</source>
+        <translation>Original behalten (eine Animation: das Ergebnis hat nur ein Bild)</translation>
+    </message>
+    <message>
         <source>Original kept (output was no smaller)</source>
         <translation>Original behalten (Ergebnis nicht kleiner)</translation>
     </message>

@@ -106,6 +106,10 @@
         <translation> · JPEG non restituable</translation>
     </message>
     <message>
+        <source>Original kept (an animation: the output holds one frame)</source>
+        <translation>Original conservé (une animation : le résultat n’a qu’une image)</translation>
+    </message>
+    <message>
         <source>Original kept (output was no smaller)</source>
         <translation>Original conservé (résultat pas plus léger)</translation>
     </message>

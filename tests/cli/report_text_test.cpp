@@ -47,6 +47,9 @@ TEST(ReportTextTest, OneLinePerResult) {
     EXPECT_EQ(resultLine(keptOf("k.png", 1000, 1125)), "k.png: Original kept (output was 13% larger)");
     EXPECT_EQ(resultLine(keptOf("k.png", 1000, 1004)), "k.png: Original kept (output was no smaller)");
     EXPECT_EQ(resultLine(keptOf("k.png", 1000, 1000)), "k.png: Original kept (output was no smaller)");
+    ImageItem animation = keptOf("a.gif", 1000, 200);
+    animation.sourceFrames = 3;
+    EXPECT_EQ(resultLine(animation), "a.gif: Original kept (an animation: the output holds one frame)");
     ImageItem searched = itemOf("s.jpg", 3000, ItemStatus::done, 1000);
     searched.chosenQuality = 0.62;
     searched.distance = 1.4137;

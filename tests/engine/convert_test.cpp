@@ -277,6 +277,17 @@ TEST(Converting, AnimationKeptWhereTheFormatHoldsOneElseItsFirstFrame) {
     ASSERT_TRUE(jpeg);
     EXPECT_EQ(std::pair(jpeg->sourceFrames, jpeg->frames), std::pair(3, 1));
     EXPECT_EQ(VImage::new_from_file((dir / "a.jpg").c_str()).height(), 40);
+    // Keeping only smaller files, a still never stands in for an animation, however small.
+    VImage grainy = noise(60, 120).copy();
+    grainy.set(VIPS_META_PAGE_HEIGHT, 40);
+    save(grainy, dir / "grainy.gif");
+    ConvertSettings smaller = settingsFor(OutputFormat::jpeg, 0.3);
+    smaller.onlySmaller = true;
+    const auto kept = Converter::convert(dir / "grainy.gif", dir / "grainy.jpg", smaller);
+    ASSERT_TRUE(kept);
+    EXPECT_LT(kept->size, static_cast<std::int64_t>(fs::file_size(dir / "grainy.gif")));
+    EXPECT_FALSE(kept->written);
+    EXPECT_FALSE(fs::exists(dir / "grainy.jpg"));
 }
 
 // An APNG whose frames redraw only what changed (Pillow writes them so) is
