@@ -143,11 +143,12 @@ std::optional<VImage> framesOf(const Blob& file) {
     };
     std::vector<Frame> frames;
     std::vector<const Chunk*> shared;  // palette, transparency, colour: every frame's
-    std::uint32_t plays = 0;
+    std::uint32_t plays = 0, announced = 0;
     bool animated = false, seenData = false;
     for (const Chunk& chunk : chunks) {
         if (chunk.type == "acTL" && chunk.size == 8) {
             animated = true;
+            announced = big32(chunk.data);
             plays = big32(chunk.data + 4);
         } else if (chunk.type == "fcTL" && chunk.size == 26) {
             frames.push_back({chunk.data, {}});
@@ -162,6 +163,8 @@ std::optional<VImage> framesOf(const Blob& file) {
             shared.push_back(&chunk);
         }
     }
+    // Only the frames announced count: more would be past what the header promised.
+    if (frames.size() > announced) frames.resize(announced);
     if (!animated || frames.size() < 2) return std::nullopt;
     const int width = static_cast<int>(big32(chunks.front().data)), height = static_cast<int>(big32(chunks.front().data + 4));
     const std::uint8_t colourType = chunks.front().data[9];

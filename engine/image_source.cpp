@@ -315,7 +315,9 @@ std::optional<Image> ImageSource::thumbnail(std::int64_t maxPixel, bool decodeNo
                                                               ->set("intent", VIPS_INTENT_RELATIVE));
             return finish(rgb.thumbnail_image(box, options()), decodeNow);
         }
-        const bool animation = allFrames && frames() > 1;
+        // Frames within the pixel limit together; past it, the first frame alone.
+        const bool animation = allFrames && frames() > 1 &&
+                               std::int64_t{header_.width()} * header_.height() * frames() <= pixelLimit;
         if (animation && (loader().starts_with("jxlload") || loader().starts_with("pngload"))) {
             // libvips 8.14 reads a JPEG XL animation's or an APNG's first frame only.
             const auto file = wholeFile();
