@@ -18,15 +18,15 @@ public:
             // Otherwise (libjxl refuses some JPEGs) the decoded pixels, still exact.
             if (auto file = jxl::fromJpeg(*options.jpeg, options.stripMetadata, options.jpegOrientation)) return out.write(*file);
         }
-        auto saverOptions = vips::VImage::option()->set("effort", jxlEffort);
-        if (options.lossless)
-            saverOptions->set("lossless", true);
-        else
-            saverOptions->set("Q", options.q);
         std::optional<Blob> animation;
         if (stackedFrames(image) > 1 && !(animation = jxl::animationFrom(image, options.q, options.lossless)))
             throw vips::VError("JPEG XL animation");
-        const Blob codestream = animation ? std::move(*animation) : takeBlob(image.jxlsave_buffer(saverOptions));
+        // Options are made only for the call that takes them: an unused VOption leaks.
+        const auto stillOptions = [&options] {
+            auto saverOptions = vips::VImage::option()->set("effort", jxlEffort);
+            return options.lossless ? saverOptions->set("lossless", true) : saverOptions->set("Q", options.q);
+        };
+        const Blob codestream = animation ? std::move(*animation) : takeBlob(image.jxlsave_buffer(stillOptions()));
         // libvips writes neither EXIF nor XMP into JPEG XL: add the boxes ourselves.
         if (metadata.exif.empty() && metadata.xmp.empty()) return out.write(codestream);
         const auto file = jxl::withMetadataBoxes(codestream, metadata.exif.empty() ? nullptr : &metadata.exif,
