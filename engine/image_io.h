@@ -89,9 +89,11 @@ private:
     ImageSource(std::filesystem::path path, vips::VImage header, Properties props, bool magick);
     vips::VImage load(bool failOnTruncated) const;
     std::string_view loader() const;
+    int countFrames() const;
     // False when decoding is refused up front: too many pixels, samples missing.
     bool decodable() const;
     std::filesystem::path path_;
+    mutable std::optional<int> frames_;  // counted once: for JPEG XL that reads the file
     vips::VImage header_;
     Properties properties_;
     bool magick_ = false;  // read whole through ImageMagick: no streaming loader

@@ -362,6 +362,11 @@ bool ImageSource::decodesCleanly() const {
 bool ImageSource::isDeep() const { return hasSixteenBits(header_); }
 
 int ImageSource::frames() const {
+    if (!frames_) frames_ = countFrames();
+    return *frames_;
+}
+
+int ImageSource::countFrames() const {
     const std::string_view loader = this->loader();
     if (loader.starts_with("pngload")) return std::max(1, apng::frameCount(path_));
     if (loader.starts_with("jxlload")) {

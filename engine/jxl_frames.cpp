@@ -1,7 +1,6 @@
 #include "jxl_frames.h"
 
 #include <jxl/decode.h>
-#include <jxl/encode.h>
 
 #include <algorithm>
 #include <cmath>
@@ -11,6 +10,7 @@
 
 #include "decoding.h"
 #include "image_io.h"
+#include "jxl_transcode.h"
 
 namespace krumple::jxl {
 namespace {
@@ -25,9 +25,6 @@ float distanceFor(int q) {
                    : 6.4f + static_cast<float>(std::pow(2.5, (30 - q) / 5.0)) / 6.25f;
 }
 
-struct EncoderDeleter {
-    void operator()(JxlEncoder* e) const { JxlEncoderDestroy(e); }
-};
 struct DecoderDeleter {
     void operator()(JxlDecoder* d) const { JxlDecoderDestroy(d); }
 };
@@ -38,7 +35,7 @@ std::optional<Blob> animationFrom(const VImage& stacked, int q, bool lossless) {
     const int frames = stackedFrames(stacked);
     const VImage im = Converter::toDisplaySRGB(stacked).copy_memory();
     const int width = im.width(), page = im.height() / frames, bands = im.bands();
-    const std::unique_ptr<JxlEncoder, EncoderDeleter> encoder(JxlEncoderCreate(nullptr));
+    const EncoderPtr encoder(JxlEncoderCreate(nullptr));
     if (!encoder) return std::nullopt;
     JxlBasicInfo info;
     JxlEncoderInitBasicInfo(&info);
@@ -77,20 +74,7 @@ std::optional<Blob> animationFrom(const VImage& stacked, int q, bool lossless) {
             return std::nullopt;
     }
     JxlEncoderCloseInput(encoder.get());
-
-    Blob out(std::max<std::size_t>(frameBytes / 4, 4096));
-    std::uint8_t* next = out.data();
-    std::size_t available = out.size();
-    JxlEncoderStatus status;
-    while ((status = JxlEncoderProcessOutput(encoder.get(), &next, &available)) == JXL_ENC_NEED_MORE_OUTPUT) {
-        const auto used = static_cast<std::size_t>(next - out.data());
-        out.resize(out.size() * 2);
-        next = out.data() + used;
-        available = out.size() - used;
-    }
-    if (status != JXL_ENC_SUCCESS) return std::nullopt;
-    out.resize(static_cast<std::size_t>(next - out.data()));
-    return out;
+    return output(encoder.get(), frameBytes / 4);
 }
 
 std::optional<VImage> framesOf(const Blob& file) {

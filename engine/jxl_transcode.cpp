@@ -28,10 +28,6 @@ bool startsWith(std::span<const std::uint8_t> payload, std::string_view prefix) 
     return payload.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), payload.begin());
 }
 
-struct EncoderDeleter {
-    void operator()(JxlEncoder* encoder) const { JxlEncoderDestroy(encoder); }
-};
-
 // The JPEG's stored size (width, height), from its frame header.
 std::optional<std::pair<std::uint32_t, std::uint32_t>> frameSize(const Blob& jpeg) {
     for (std::size_t at = 2; at + 9 <= jpeg.size() && jpeg[at] == 0xFF;) {
@@ -45,7 +41,7 @@ std::optional<std::pair<std::uint32_t, std::uint32_t>> frameSize(const Blob& jpe
 }
 
 std::optional<Blob> encoded(const Blob& jpeg, int orientation) {
-    const std::unique_ptr<JxlEncoder, EncoderDeleter> encoder(JxlEncoderCreate(nullptr));
+    const EncoderPtr encoder(JxlEncoderCreate(nullptr));
     if (!encoder || JxlEncoderUseContainer(encoder.get(), JXL_TRUE) != JXL_ENC_SUCCESS ||
         JxlEncoderStoreJPEGMetadata(encoder.get(), JXL_TRUE) != JXL_ENC_SUCCESS)
         return std::nullopt;
@@ -69,11 +65,16 @@ std::optional<Blob> encoded(const Blob& jpeg, int orientation) {
         return std::nullopt;
     JxlEncoderCloseInput(encoder.get());
 
-    Blob out(std::max<std::size_t>(jpeg.size(), 4096));
+    return output(encoder.get(), jpeg.size());
+}
+}  // namespace
+
+std::optional<Blob> output(JxlEncoder* encoder, std::size_t expected) {
+    Blob out(std::max<std::size_t>(expected, 4096));
     std::uint8_t* next = out.data();
     std::size_t available = out.size();
     JxlEncoderStatus status;
-    while ((status = JxlEncoderProcessOutput(encoder.get(), &next, &available)) == JXL_ENC_NEED_MORE_OUTPUT) {
+    while ((status = JxlEncoderProcessOutput(encoder, &next, &available)) == JXL_ENC_NEED_MORE_OUTPUT) {
         const auto used = static_cast<std::size_t>(next - out.data());
         out.resize(out.size() * 2);
         next = out.data() + used;
@@ -83,7 +84,6 @@ std::optional<Blob> encoded(const Blob& jpeg, int orientation) {
     out.resize(static_cast<std::size_t>(next - out.data()));
     return out;
 }
-}  // namespace
 
 std::optional<Blob> fromJpeg(const Blob& jpeg, bool stripMetadata, int orientation) {
     // libjxl moves the first EXIF and XMP segments into boxes, which it

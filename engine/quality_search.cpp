@@ -57,7 +57,7 @@ std::optional<Mosaic> mosaicOf(const VImage& image) {
 // A file's pixels as Butteraugli takes them: every frame of an animation, stacked.
 std::vector<std::uint8_t> decodedInput(const Blob& file, bool allFrames = false) {
     // libvips 8.14 reads a JPEG XL animation's first frame only.
-    if (allFrames && jxl::frameCount(file) > 1)
+    if (allFrames)
         if (const auto frames = jxl::framesOf(file)) return butteraugliInput(*frames);
     return butteraugliInput(VImage::new_from_buffer(file.data(), file.size(), allFrames ? "n=-1" : ""));
 }
