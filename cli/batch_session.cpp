@@ -13,6 +13,7 @@
 #include <system_error>
 #include <unordered_set>
 
+#include "list_totals.h"
 #include "report_text.h"
 #include "signal_watch.h"
 #include "store.h"

@@ -6,7 +6,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "convert_error.h"
 #include "fmt.h"
 #include "list_totals.h"
 
@@ -110,11 +109,6 @@ std::vector<std::string> totalsLines(const std::vector<ImageItem>& items, std::i
     if (sums.done == 0) return {counts};
     // Like against like: the converted files' sources only.
     return {"Total: " + Fmt::savings(sums.doneOriginals, sums.doneOutputs), counts};
-}
-
-bool notStarted(const ImageItem& item) {
-    return item.status.kind() == ItemStatus::pending ||
-           (item.status.kind() == ItemStatus::failed && item.status.message() == description(ConvertError::cancelled));
 }
 
 std::string progressBar(std::int64_t completed, std::int64_t total, int width) {

@@ -24,9 +24,6 @@ std::string failureJson(const std::string& path, std::string_view message);
 // item counted, and `unlisted` failures of paths that never became items.
 std::vector<std::string> totalsLines(const std::vector<ImageItem>& items, std::int64_t unlisted = 0);
 
-// Whether an item never began: waiting, or stopped by Cancel before its work.
-bool notStarted(const ImageItem& item);
-
 // "[#########-----------]  9/20", `width` cells of bar.
 std::string progressBar(std::int64_t completed, std::int64_t total, int width = 30);
 

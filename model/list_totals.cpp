@@ -9,12 +9,8 @@ ListTotals totalsOf(const std::vector<ImageItem>& items) {
     totals.count = static_cast<std::int64_t>(items.size());
     for (const ImageItem& it : items) {
         totals.originals += it.originalSize;
-        if (it.status.kind() == ItemStatus::failed) {
-            // A job stopped by Cancel never began its work.
-            ++(it.status.message() == description(ConvertError::cancelled) ? totals.notStarted : totals.failed);
-            continue;
-        }
-        if (it.status.kind() == ItemStatus::pending) ++totals.notStarted;
+        if (notStarted(it)) ++totals.notStarted;
+        if (it.status.kind() == ItemStatus::failed && !notStarted(it)) ++totals.failed;
         if (it.status.kind() != ItemStatus::done) continue;
         ++totals.done;
         if (it.rejectedOutputSize) ++totals.kept;
@@ -22,6 +18,12 @@ ListTotals totalsOf(const std::vector<ImageItem>& items) {
         totals.doneOutputs += it.outputSize.value_or(0);
     }
     return totals;
+}
+
+bool notStarted(const ImageItem& item) {
+    // A job stopped by Cancel reports the failure "Cancelled" without having begun.
+    return item.status.kind() == ItemStatus::pending ||
+           (item.status.kind() == ItemStatus::failed && item.status.message() == description(ConvertError::cancelled));
 }
 
 }  // namespace krumple

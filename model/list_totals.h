@@ -22,4 +22,7 @@ struct ListTotals {
 
 ListTotals totalsOf(const std::vector<ImageItem>& items);
 
+// Whether an item never began: waiting, or stopped by Cancel before its work.
+bool notStarted(const ImageItem& item);
+
 }  // namespace krumple
