@@ -1,4 +1,6 @@
+#include "avif_frames.h"
 #include "heif_writer.h"
+#include "image_io.h"
 
 namespace krumple {
 namespace {
@@ -12,6 +14,12 @@ class AvifEncoder final : public Encoder {
 public:
     void encode(const vips::VImage& image, const MetadataBlocks& metadata, const EncodeOptions& options,
                 EncodeTarget& out) const override {
+        // libheif 1.15 writes no sequence: an animation goes through libavif.
+        if (stackedFrames(image) > 1) {
+            const auto file = avif::animationFrom(image, metadata, options);
+            if (!file) throw vips::VError("AVIF sequence");
+            return out.write(*file);
+        }
         heif::write(image, metadata, options, heif::Codec::av1, aomSettings, out);
     }
 };

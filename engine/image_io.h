@@ -61,7 +61,7 @@ public:
     // With `allFrames`, every frame of an animation, composed, at the same scale.
     std::optional<Image> thumbnail(std::int64_t maxPixel, bool decodeNow = true, bool keepDepth = false,
                                    bool allFrames = false) const;
-    // The frames of an animated GIF or WebP; 1 for anything else.
+    // The frames of an animation (GIF, WebP, APNG, JPEG XL, AVIF); 1 for a still.
     int frames() const;
 
     // Image 0 as stored: full size, no orientation applied.
@@ -87,7 +87,10 @@ public:
 
 private:
     ImageSource(std::filesystem::path path, vips::VImage header, Properties props, bool magick);
+    static std::unique_ptr<ImageSource> openAvif(const std::filesystem::path& path, bool onlyBeyondLibheif = false);
     vips::VImage load(bool failOnTruncated) const;
+    // Up to `most` frames decoded by libavif; throws vips::VError when it fails.
+    vips::VImage avifFrames(int most) const;
     std::string_view loader() const;
     int countFrames() const;
     // False when decoding is refused up front: too many pixels, samples missing.
@@ -97,6 +100,7 @@ private:
     vips::VImage header_;
     Properties properties_;
     bool magick_ = false;  // read whole through ImageMagick: no streaming loader
+    bool avif_ = false;    // read through libavif, which libvips refused
 };
 
 class AtomicFile;

@@ -7,6 +7,7 @@
 #include "image_io.h"
 
 #include "apng.h"
+#include "avif_frames.h"
 #include "jxl_frames.h"
 #include "metadata_blocks.h"
 
@@ -270,6 +271,7 @@ std::unique_ptr<ImageSource> ImageSource::open(const std::filesystem::path& path
         header = openHeader(path, VIPS_FAIL_ON_NONE);
     } catch (const vips::VError&) {
         vips_error_clear();
+        if (auto avif = openAvif(path)) return avif;
         try {
             header = openWithMagick(path);
             magick = true;
@@ -279,19 +281,71 @@ std::unique_ptr<ImageSource> ImageSource::open(const std::filesystem::path& path
         }
     }
     if (!plausible(header, path)) return nullptr;
+    if (!magick && header.get_typeof(VIPS_META_LOADER) != 0 &&
+        std::string_view(header.get_string(VIPS_META_LOADER)).starts_with("heifload"))
+        if (auto avif = openAvif(path, /*onlyBeyondLibheif=*/true)) return avif;
     Properties props = readProperties(header);
     return std::unique_ptr<ImageSource>(new ImageSource(path, std::move(header), std::move(props), magick));
 }
 
+// libvips 8.14 refuses AVIF image sequences, or sees only the still beside
+// one, and fails to decode stills libheif 1.15 can't transform: libavif
+// reads them. The header is a stand-in of the right size and kind; pixels
+// are decoded when asked for.
+std::unique_ptr<ImageSource> ImageSource::openAvif(const std::filesystem::path& path, bool onlyBeyondLibheif) {
+    std::uint8_t head[64] = {};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    const std::size_t got = readUpTo(fd, reinterpret_cast<char*>(head), sizeof head);
+    ::close(fd);
+    if (!avif::looksLikeAvif(head, got)) return nullptr;
+    std::unique_ptr<ImageSource> source(new ImageSource(path, VImage(), {}, false));
+    const auto file = source->wholeFile();
+    const auto found = file ? avif::headerOf(*file) : std::nullopt;
+    if (!found || (onlyBeyondLibheif && !found->beyondLibheif)) return nullptr;
+    try {
+        const int bands = found->alpha ? 4 : 3;
+        VImage header = VImage::black(found->width, found->height, VImage::option()->set("bands", bands));
+        header = header.cast(found->deep ? VIPS_FORMAT_USHORT : VIPS_FORMAT_UCHAR)
+                     .copy(VImage::option()->set("interpretation", found->deep ? VIPS_INTERPRETATION_RGB16
+                                                                                : VIPS_INTERPRETATION_sRGB));
+        const auto attach = [&header](const char* name, const void* data, std::size_t size) {
+            if (size > 0) vips_image_set_blob_copy(header.get_image(), name, data, size);
+        };
+        attach(VIPS_META_ICC_NAME, found->icc.data(), found->icc.size());
+        attach(VIPS_META_EXIF_NAME, found->exif.data(), found->exif.size());
+        attach(VIPS_META_XMP_NAME, found->xmp.data(), found->xmp.size());
+        source->header_ = header;
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return nullptr;
+    }
+    source->properties_ = readProperties(source->header_);
+    source->avif_ = true;
+    source->frames_ = found->frames;
+    return source;
+}
+
 VImage ImageSource::load(bool failOnTruncated) const {
     if (magick_) return header_;  // already decoded in memory
+    if (avif_) return avifFrames(1);
     return openHeader(path_, failOnTruncated ? VIPS_FAIL_ON_TRUNCATED : VIPS_FAIL_ON_NONE);
 }
 
 std::optional<Image> ImageSource::thumbnail(std::int64_t maxPixel, bool decodeNow, bool keepDepth, bool allFrames) const {
     if (!decodable() || maxPixel < 1) return std::nullopt;
     const int box = static_cast<int>(std::min<std::int64_t>(maxPixel, 10'000'000));
+    // Frames within the pixel limit together; past it, the first frame alone.
+    const bool animation = allFrames && frames() > 1 &&
+                           std::int64_t{header_.width()} * header_.height() * frames() <= pixelLimit;
     try {
+        if (avif_) {
+            const VImage decoded = avifFrames(animation ? frames() : 1);
+            if (animation) return finish(withPlayedDelays(framesWithin(decoded, box)), decodeNow);
+            if (keepDepth && hasSixteenBits(decoded)) return finish(deepUpright(decoded, box), decodeNow);
+            return finish(decoded.thumbnail_image(box, VImage::option()->set("height", box)->set("size", VIPS_SIZE_DOWN)),
+                          decodeNow);
+        }
         if (keepDepth && hasSixteenBits(header_)) {
             // Turning needs random access; a picture already upright streams.
             const bool turned = header_.get_typeof(VIPS_META_ORIENTATION) != 0 &&
@@ -315,9 +369,6 @@ std::optional<Image> ImageSource::thumbnail(std::int64_t maxPixel, bool decodeNo
                                                               ->set("intent", VIPS_INTENT_RELATIVE));
             return finish(rgb.thumbnail_image(box, options()), decodeNow);
         }
-        // Frames within the pixel limit together; past it, the first frame alone.
-        const bool animation = allFrames && frames() > 1 &&
-                               std::int64_t{header_.width()} * header_.height() * frames() <= pixelLimit;
         if (animation && (loader().starts_with("jxlload") || loader().starts_with("pngload"))) {
             // libvips 8.14 reads a JPEG XL animation's or an APNG's first frame only.
             const auto file = wholeFile();
@@ -377,9 +428,16 @@ int ImageSource::countFrames() const {
     return header_.get_typeof(VIPS_META_N_PAGES) != 0 ? std::max(1, header_.get_int(VIPS_META_N_PAGES)) : 1;
 }
 
-// The libvips loader that read the header; empty for ImageMagick's bytes.
+VImage ImageSource::avifFrames(int most) const {
+    const auto file = wholeFile();
+    auto decoded = file ? avif::framesOf(*file, most) : std::nullopt;
+    if (!decoded) throw vips::VError("AVIF");
+    return *decoded;
+}
+
+// The libvips loader that read the header; empty for ImageMagick's bytes and libavif's.
 std::string_view ImageSource::loader() const {
-    if (magick_ || header_.get_typeof("vips-loader") == 0) return {};
+    if (magick_ || avif_ || header_.get_typeof("vips-loader") == 0) return {};
     return header_.get_string("vips-loader");
 }
 

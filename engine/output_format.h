@@ -39,7 +39,7 @@ public:
     }
     // Whether an animation is written with all its frames; the other formats
     // get its first frame.
-    bool holdsFrames() const { return case_ == webp || case_ == jxl || case_ == png; }
+    bool holdsFrames() const { return case_ == webp || case_ == jxl || case_ == png || case_ == avif; }
     // Whether this format holds more than 8 bits a sample.
     bool keepsDeepColour() const { return case_ != jpeg && case_ != webp; }
 

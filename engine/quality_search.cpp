@@ -8,6 +8,7 @@
 
 #include "butteraugli.h"
 #include "image_io.h"
+#include "avif_frames.h"
 #include "jxl_frames.h"
 
 namespace krumple {
@@ -56,9 +57,11 @@ std::optional<Mosaic> mosaicOf(const VImage& image) {
 
 // A file's pixels as Butteraugli takes them: every frame of an animation, stacked.
 std::vector<std::uint8_t> decodedInput(const Blob& file, bool allFrames = false) {
-    // libvips 8.14 reads a JPEG XL animation's first frame only.
-    if (allFrames)
-        if (const auto frames = jxl::framesOf(file)) return butteraugliInput(*frames);
+    // libvips 8.14 reads a JPEG XL animation's first frame only, and no AVIF sequence.
+    if (allFrames) {
+        const auto frames = avif::looksLikeAvif(file.data(), file.size()) ? avif::framesOf(file) : jxl::framesOf(file);
+        if (frames) return butteraugliInput(*frames);
+    }
     return butteraugliInput(VImage::new_from_buffer(file.data(), file.size(), allFrames ? "n=-1" : ""));
 }
 
