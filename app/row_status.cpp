@@ -40,7 +40,7 @@ RowStatus rowStatus(const ImageItem& item, const QPalette& palette) {
                 out <= item.originalSize ? look::green(palette) : look::orange(palette)};
     }
     case ItemStatus::failed:
-        return {RowStatus::Look::failure, failureText(item.status.message()), look::red(palette)};
+        return {RowStatus::Look::failure, failureText(item.status.reason()), look::red(palette)};
     }
     return {};
 }

@@ -60,7 +60,7 @@ std::string resultLine(const ImageItem& item) {
                (item.difference ? " \u00B7 " + Fmt::distanceText(*item.difference) : std::string()) +
                (item.rebuildsJpeg ? *item.rebuildsJpeg ? " \u00B7 JPEG restorable" : " \u00B7 JPEG not restorable" : "") +
                framesText(item);
-    if (item.status.kind() == ItemStatus::failed) return failureLine(name, item.status.message());
+    if (item.status.kind() == ItemStatus::failed) return failureLine(name, Fmt::failureText(item.status.reason()));
     return name + ": not converted";
 }
 
@@ -75,7 +75,7 @@ std::string failureJson(const std::string& path, std::string_view message) {
 std::string resultJson(const ImageItem& item) {
     const std::string source = item.url.native();
     if (notStarted(item)) return jsonLine({{"source", source}, {"status", "not started"}});
-    if (item.status.kind() == ItemStatus::failed) return failureJson(source, item.status.message());
+    if (item.status.kind() == ItemStatus::failed) return failureJson(source, Fmt::failureText(item.status.reason()));
     if (item.status.kind() != ItemStatus::done) return jsonLine({{"source", source}, {"status", "converting"}});
     const std::int64_t out = item.outputSize.value_or(0);
     // A kept original: `output` is its copy, or the source itself; `outputSize` its bytes.

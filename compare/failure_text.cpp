@@ -1,28 +1,23 @@
 #include "failure_text.h"
 
 #include <QCoreApplication>
-#include <QRegularExpression>
+
+#include "fmt.h"
 
 namespace krumple {
 
-// For lupdate: description(ConvertError) in engine/convert_error.h, and the
-// model's text for a job that ended without one.
-[[maybe_unused]] const char* const fixedFailures[] = {
-    QT_TRANSLATE_NOOP("Failure", "Can't read this image"),
-    QT_TRANSLATE_NOOP("Failure", "Couldn't decode the image"),
-    QT_TRANSLATE_NOOP("Failure", "Couldn't write the output"),
-    QT_TRANSLATE_NOOP("Failure", "Cancelled"),
-    QT_TRANSLATE_NOOP("Failure", "Failed"),
-};
-
-QString failureText(const std::string& message) {
-    const QString english = QString::fromStdString(message);
-    // Fmt::overCap's one composed text: "Doesn't fit in 50 kB (smallest 61.2 kB)".
-    static const QRegularExpression overCap(QStringLiteral("^Doesn't fit in (.+) \\(smallest (.+)\\)$"));
-    if (const QRegularExpressionMatch found = overCap.match(english); found.hasMatch())
+QString failureText(const Failure& failure) {
+    switch (failure.kind) {
+    case Failure::Kind::unreadable: return QCoreApplication::translate("Failure", "Can't read this image");
+    case Failure::Kind::decodeFailed: return QCoreApplication::translate("Failure", "Couldn't decode the image");
+    case Failure::Kind::encodeFailed: return QCoreApplication::translate("Failure", "Couldn't write the output");
+    case Failure::Kind::cancelled: return QCoreApplication::translate("Failure", "Cancelled");
+    case Failure::Kind::tooLarge:
         return QCoreApplication::translate("Failure", "Doesn't fit in %1 (smallest %2)")
-            .arg(found.captured(1), found.captured(2));
-    return QCoreApplication::translate("Failure", message.c_str());
+            .arg(QString::fromStdString(Fmt::byteCount(failure.cap)), QString::fromStdString(Fmt::byteCount(failure.smallest)));
+    case Failure::Kind::unknown: break;
+    }
+    return QCoreApplication::translate("Failure", "Failed");
 }
 
 }  // namespace krumple

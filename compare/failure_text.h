@@ -1,14 +1,12 @@
 #pragma once
 
-#include <string>
-
 #include <QString>
+
+#include "convert_error.h"
 
 namespace krumple {
 
-// A failed item's message in the window's language. The engine and the model
-// write their failures in English and know no Qt; their texts are looked up
-// here by that English. Anything else shows as it came.
-QString failureText(const std::string& message);
+// A failed item's reason in the window's language, with its figures.
+QString failureText(const Failure& failure);
 
 }  // namespace krumple

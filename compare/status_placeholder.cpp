@@ -80,7 +80,7 @@ void StatusPlaceholder::setStatus(const ItemStatus& status) {
     text_->setVisible(kind == ItemStatus::pending || kind == ItemStatus::converting);
     text_->setText(kind == ItemStatus::converting ? tr("Converting\u2026") : tr("Not converted yet"));
     failure_->setVisible(kind == ItemStatus::failed);
-    failureText_->setText(failureText(status.message()));
+    failureText_->setText(failureText(status.reason()));
 }
 
 }  // namespace krumple

@@ -29,8 +29,14 @@ std::string keptOriginal(std::int64_t original, std::int64_t output, bool stillO
     return larger ? "Original kept (output was " + *larger + " larger)" : "Original kept (output was no smaller)";
 }
 
-std::string overCap(std::int64_t cap, std::int64_t smallest) {
-    return "Doesn't fit in " + byteCount(cap) + " (smallest " + byteCount(smallest) + ")";
+std::string failureText(const Failure& failure) {
+    using enum Failure::Kind;
+    switch (failure.kind) {
+    case tooLarge:
+        return "Doesn't fit in " + byteCount(failure.cap) + " (smallest " + byteCount(failure.smallest) + ")";
+    case unknown: return "Failed";
+    default: return std::string(description(static_cast<ConvertError>(failure.kind)));
+    }
 }
 
 double shownDistance(double distance) { return std::round(distance * 10) / 10; }

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "convert_error.h"
+
 namespace krumple::Fmt {
 
 // "-34%", "+50%", "0%": change from `from` to `to`, halves away from zero.
@@ -15,8 +17,9 @@ std::string savings(std::int64_t from, std::int64_t to);
 std::string keptOriginal(std::int64_t original, std::int64_t output, bool stillOfAnimation = false);
 // "12%" of that text, or nothing when it rounds to no larger.
 std::optional<std::string> largerBy(std::int64_t original, std::int64_t output);
-// "Doesn't fit in 50 kB (smallest 61.2 kB)": a size cap no quality could meet.
-std::string overCap(std::int64_t cap, std::int64_t smallest);
+// A failure in English: "Couldn't decode the image", or for a size cap no
+// quality could meet "Doesn't fit in 50 kB (smallest 61.2 kB)".
+std::string failureText(const Failure& failure);
 // A Butteraugli distance in tenths, as it is shown: 0.96 is 1.0.
 double shownDistance(double distance);
 // Words for a distance as shown: "looks identical" (below 1), "nearly

@@ -34,7 +34,7 @@ void consider(const std::filesystem::path& url, const std::optional<std::filesys
     item.originalSize = error ? 0 : static_cast<std::int64_t>(size);
     item.cameThrough = cameThrough;
     item.sourceFrames = frames.value_or(1);
-    if (!readable) item.status = ItemStatus::failure(std::string(description(ConvertError::unreadable)));
+    if (!readable) item.status = ItemStatus::failure(ConvertError::unreadable);
     result.push_back(std::move(item));
 }
 

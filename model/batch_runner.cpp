@@ -143,7 +143,7 @@ void Store::finish(const JobResult& result) {
             it.frames = result.output->frames;
             if (result.output->at) it.outputURL = *result.output->at;
         } else {
-            it.status = ItemStatus::failure(result.error.value_or("Failed"));
+            it.status = ItemStatus::failure(result.error.value_or(Failure{}));
             it.outputURL.reset();
             it.outputSize.reset();
         }
@@ -165,8 +165,8 @@ bool makeFoldersFor(const std::filesystem::path& top, const std::filesystem::pat
 
 Store::ConvertFunction Store::engineConvert(bool measureDifference) {
     return [measureDifference](const Job& job, const ConvertSettings& settings,
-                               std::stop_token stop) -> std::expected<JobOutput, std::string> {
-        const auto failure = [](ConvertError e) { return std::unexpected(std::string(description(e))); };
+                               std::stop_token stop) -> std::expected<JobOutput, Failure> {
+        const auto failure = [](Failure f) { return std::unexpected(f); };
         // Only the item's own earlier output may be replaced; anything else
         // that turned up at dst since naming stays as it is.
         const auto replacing = [](bool own) { return own ? Replace::allowed : Replace::never; };
@@ -175,7 +175,7 @@ Store::ConvertFunction Store::engineConvert(bool measureDifference) {
         const auto converted =
             Converter::convert(job.src, job.dst, settings, stop, replacing(job.replacesOwnOutput));
         if (!converted) return failure(converted.error());
-        if (converted->overCap) return std::unexpected(Fmt::overCap(*settings.maxBytes, converted->size));
+        if (converted->overCap) return failure(Failure::tooLarge(*settings.maxBytes, converted->size));
         if (converted->written) {
             JobOutput output{converted->size, std::nullopt, std::nullopt, converted->quality, converted->distance};
             output.rebuildsJpeg = converted->rebuildsJpeg;
@@ -246,7 +246,7 @@ void Store::runBatch(std::vector<Job> jobs, ConvertSettings settings, std::funct
                     result.error = std::move(written.error());
                 }
             } catch (...) {
-                // Neither size nor message: recorded as "Failed".
+                // Neither size nor reason: recorded as an unknown failure.
             }
             {
                 std::lock_guard lock(mutex);

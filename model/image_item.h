@@ -6,28 +6,29 @@
 #include <string>
 #include <utility>
 
+#include "convert_error.h"
 #include "item_id.h"
 
 namespace krumple {
 
-// Where one item stands. Only `failed` carries a message.
+// Where one item stands. Only `failed` carries a reason.
 class ItemStatus {
 public:
     enum Kind : unsigned char { pending, converting, done, failed };
 
     ItemStatus(Kind kind = pending) : kind_(kind) {}
-    static ItemStatus failure(std::string message) { return ItemStatus(failed, std::move(message)); }
+    static ItemStatus failure(Failure reason) { return ItemStatus(failed, reason); }
 
     Kind kind() const { return kind_; }
-    // The text shown to the user; empty unless failed.
-    const std::string& message() const { return message_; }
+    // Why it failed; Failure::Kind::unknown unless failed.
+    const Failure& reason() const { return reason_; }
 
     friend bool operator==(const ItemStatus&, const ItemStatus&) = default;
 
 private:
-    ItemStatus(Kind kind, std::string message) : kind_(kind), message_(std::move(message)) {}
+    ItemStatus(Kind kind, Failure reason) : kind_(kind), reason_(reason) {}
     Kind kind_;
-    std::string message_;
+    Failure reason_;
 };
 
 // One source file in the list. A plain value: copies are handed to rows and

@@ -53,11 +53,11 @@ struct JobOutput {
     friend bool operator==(const JobOutput&, const JobOutput&) = default;
 };
 
-// The outcome of one job: `output` on success, `error` (the user-facing text) on failure.
+// The outcome of one job: `output` on success, `error` on failure.
 struct JobResult {
     ItemId id;
     std::optional<JobOutput> output;
-    std::optional<std::string> error;
+    std::optional<Failure> error;
 
     friend bool operator==(const JobResult&, const JobResult&) = default;
 };

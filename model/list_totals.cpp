@@ -23,7 +23,7 @@ ListTotals totalsOf(const std::vector<ImageItem>& items) {
 bool notStarted(const ImageItem& item) {
     // A job stopped by Cancel reports the failure "Cancelled" without having begun.
     return item.status.kind() == ItemStatus::pending ||
-           (item.status.kind() == ItemStatus::failed && item.status.message() == description(ConvertError::cancelled));
+           (item.status.kind() == ItemStatus::failed && item.status.reason().kind == Failure::Kind::cancelled);
 }
 
 }  // namespace krumple

@@ -58,7 +58,7 @@ public:
     using Path = std::filesystem::path;
     // Converts one job; the default calls the engine's converter. A failure
     // is the text the user sees.
-    using ConvertFunction = std::function<std::expected<JobOutput, std::string>(
+    using ConvertFunction = std::function<std::expected<JobOutput, Failure>(
         const Job&, const ConvertSettings&, std::stop_token)>;
 
     explicit Store(Executor toMain);

@@ -47,7 +47,7 @@ private Q_SLOTS:
         QTest::newRow("same size") << ItemStatus(ItemStatus::done) << 800'000LL << -1LL << same << look::green(palette);
         QTest::newRow("original kept") << ItemStatus(ItemStatus::done) << 800'000LL << 896'000LL
                                        << "Original kept (output was 12% larger)" << look::secondary(palette);
-        QTest::newRow("failed") << ItemStatus::failure("Can't read this image") << -1LL << -1LL
+        QTest::newRow("failed") << ItemStatus::failure(ConvertError::unreadable) << -1LL << -1LL
                                 << "Can't read this image" << look::red(palette);
     }
 

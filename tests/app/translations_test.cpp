@@ -27,8 +27,8 @@ QStringList texts(AppFixture& f, const std::vector<std::filesystem::path>& two) 
     }
     for (QAction* action : app.window().findChildren<QAction*>()) texts << action->text();
     for (auto e : {ConvertError::unreadable, ConvertError::decodeFailed, ConvertError::encodeFailed, ConvertError::cancelled})
-        texts << failureText(std::string(description(e)));
-    texts << failureText(Fmt::overCap(50'000, 61'234));
+        texts << failureText(e);
+    texts << failureText(Failure::tooLarge(50'000, 61'234)) << failureText(Failure{});
     for (double distance : {0.4, 1.5, 2.5, 4.0, 7.0}) texts << distanceText(distance);
     texts.removeIf([](const QString& text) { return !text.contains(QRegularExpression(QStringLiteral("\\p{L}"))); });
     f.store().clear();

@@ -26,12 +26,12 @@ ImageItem keptOf(const std::string& path, std::int64_t size, std::int64_t reject
 TEST(ReportTextTest, TotalsCountEveryItem) {
     EXPECT_EQ(totalsLines({}), std::vector<std::string>{"No files"});
     const std::vector<ImageItem> none{itemOf("a", 1000, ItemStatus::pending),
-                                      itemOf("b", 2000, ItemStatus::failure("Cancelled"))};
+                                      itemOf("b", 2000, ItemStatus::failure(ConvertError::cancelled))};
     EXPECT_EQ(totalsLines(none, 1), std::vector<std::string>{"0 of 3 converted, 1 failed, 2 not started"});
 
     // The saving compares the converted files with their own sources only.
     const std::vector<ImageItem> some{itemOf("a", 3000, ItemStatus::done, 1000), itemOf("b", 5000, ItemStatus::pending),
-                                      itemOf("c", 7000, ItemStatus::failure("Failed"))};
+                                      itemOf("c", 7000, ItemStatus::failure(Failure{}))};
     EXPECT_EQ(totalsLines(some), (std::vector<std::string>{"Total: " + Fmt::savings(3000, 1000),
                                                            "1 of 3 converted, 1 failed, 1 not started"}));
     // A kept original counts its own size on both sides.
@@ -68,7 +68,7 @@ TEST(ReportTextTest, OneLinePerResult) {
              {0.0, "looks identical"}, {0.94, "looks identical"}, {1.96, "small differences"},
              {4.9, "visible differences"}, {5.0, "large differences"}})
         EXPECT_EQ(Fmt::distanceWords(d), words) << d;
-    EXPECT_EQ(resultLine(itemOf("p/b.jpg", 3000, ItemStatus::failure("Couldn't decode the image"))),
+    EXPECT_EQ(resultLine(itemOf("p/b.jpg", 3000, ItemStatus::failure(ConvertError::decodeFailed))),
               "p/b.jpg: Couldn't decode the image");
     // What was kept of an animation, or of a JPEG carried into JPEG XL.
     ImageItem still = itemOf("a.gif", 3000, ItemStatus::done, 1000);
@@ -89,10 +89,10 @@ TEST(ReportTextTest, JsonIsValidEvenForOddNames) {
               "\"outputSize\":1000,\"rejectedSize\":1125,\"percent\":\"0%\",\"savings\":\"" +
                   Fmt::savings(1000, 1000) + "\"}");
     // Escaped, and U+FFFD for a byte that isn't UTF-8: JSON can't carry it.
-    const std::string failed = resultJson(itemOf("a\"b\\c\n\x01" "caf\xC3\xA9 caf\xE9.jpg", 1, ItemStatus::failure("Failed")));
+    const std::string failed = resultJson(itemOf("a\"b\\c\n\x01" "caf\xC3\xA9 caf\xE9.jpg", 1, ItemStatus::failure(Failure{})));
     EXPECT_EQ(failed, "{\"source\":\"a\\\"b\\\\c\\n\\u0001"
                       "caf\xC3\xA9 caf\uFFFD.jpg\",\"status\":\"failed\",\"error\":\"Failed\"}");
-    EXPECT_EQ(resultJson(itemOf("s", 1, ItemStatus::failure("Cancelled"))), "{\"source\":\"s\",\"status\":\"not started\"}");
+    EXPECT_EQ(resultJson(itemOf("s", 1, ItemStatus::failure(ConvertError::cancelled))), "{\"source\":\"s\",\"status\":\"not started\"}");
 }
 
 TEST(ReportTextTest, ProgressBarFillsByShareAndSurvivesAnEmptyBatch) {

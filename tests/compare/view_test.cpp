@@ -101,9 +101,9 @@ private Q_SLOTS:
         QCOMPARE(f.requests.front().file, Path("/p/a krumpled.webp"));
         QVERIFY(!right->hasImage());
         QCOMPARE(left->imageArea()->image().cacheKey(), original);
-        done.status = ItemStatus::failure("The file could not be written.");
+        done.status = ItemStatus::failure(ConvertError::encodeFailed);
         f.view.setItem(done);
-        QCOMPARE(f.placeholder(), QStringList{"The file could not be written."});
+        QCOMPARE(f.placeholder(), QStringList{"Couldn't write the output"});
         QCOMPARE(right->detail(), QString(" "));
     }
 

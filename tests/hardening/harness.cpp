@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "fmt.h"
 #include "image_io.h"
 
 namespace krumple::test {
@@ -102,7 +103,7 @@ Strings Batch::outcomes() const {
     static const char* const kinds[] = {"pending", "converting", "done"};
     Strings texts;
     for (const auto& it : store->items())
-        texts.push_back(it.status.kind() == ItemStatus::failed ? it.status.message() : kinds[it.status.kind()]);
+        texts.push_back(it.status.kind() == ItemStatus::failed ? Fmt::failureText(it.status.reason()) : kinds[it.status.kind()]);
     return texts;
 }
 

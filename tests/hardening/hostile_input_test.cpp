@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "child_process.h"
+#include "fmt.h"
 #include "forged_headers.h"
 #include "harness.h"
 
@@ -162,7 +163,7 @@ TEST_F(HostileInput, AwkwardNamesDeepLoopedAndCrowdedFolders) {
     store->startConversion();
     finishBatch();
     for (const auto& it : store->items()) {
-        ASSERT_EQ(it.status.kind(), ItemStatus::done) << it.url << ": " << it.status.message();
+        ASSERT_EQ(it.status.kind(), ItemStatus::done) << it.url << ": " << Fmt::failureText(it.status.reason());
         const fs::path output = it.outputURL.value();
         EXPECT_EQ(output.parent_path(), it.url.parent_path()) << it.url;
         EXPECT_EQ(output.extension(), ".webp") << it.url;

@@ -35,7 +35,7 @@ TEST_F(AddingTest, OnlyImagesByContentAndNoHiddenNames) {
     EXPECT_EQ(addAndWait({dir / "p", dir / "gone.jpg"}), 4u);
     EXPECT_EQ(fileNames(), (Names{"cut", "no_extension", "notes.jpg", "photo.jpg"}));
     for (const std::size_t damaged : {0u, 2u})
-        EXPECT_EQ(at(damaged).status, ItemStatus::failure("Can't read this image")) << at(damaged).url;
+        EXPECT_EQ(at(damaged).status, ItemStatus::failure(ConvertError::unreadable)) << at(damaged).url;
     EXPECT_EQ(at(3).status, ItemStatus::pending);
     // A hidden file named directly is probed like any other.
     EXPECT_EQ(addAndWait({dir / "p/.hidden.jpg"}), 1u);

@@ -47,14 +47,14 @@ protected:
     }
 
     // Like the engine: cancellation is looked at once, before any work.
-    std::expected<JobOutput, std::string> convert(const Job& job, std::stop_token token) {
-        if (token.stop_requested()) return std::unexpected(std::string(description(ConvertError::cancelled)));
+    std::expected<JobOutput, Failure> convert(const Job& job, std::stop_token token) {
+        if (token.stop_requested()) return std::unexpected(Failure(ConvertError::cancelled));
         const std::size_t i = index.at(job.id);
         std::unique_lock lock(mutex);
         began.insert(i);
         changed.notify_all();
         changed.wait(lock, [&] { return open.contains(i); });
-        if (i == failing) return std::unexpected(std::string(description(ConvertError::decodeFailed)));
+        if (i == failing) return std::unexpected(Failure(ConvertError::decodeFailed));
         if (i == throwing) throw std::runtime_error("boom");
         return JobOutput{static_cast<std::int64_t>(100 + i)};
     }
@@ -168,7 +168,7 @@ TEST_F(RunnerTest, FailuresCarryTheConvertersTextAndGoOn) {
     runToEnd();
     ASSERT_EQ(results.size(), 4u);
     EXPECT_EQ(results[0].output, JobOutput{100});
-    EXPECT_EQ(results[1].error, "Couldn't decode the image");
+    EXPECT_EQ(results[1].error, Failure(ConvertError::decodeFailed));
     EXPECT_FALSE(results[1].output);
     EXPECT_FALSE(results[2].output);  // neither size nor text: shown as "Failed"
     EXPECT_FALSE(results[2].error);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "fmt.h"
 #include "image_io.h"
 #include "list_totals.h"
 #include "test_support.h"
@@ -35,7 +36,7 @@ TEST_F(BatchTest, ASecondBatchRewritesItsOwnOutputsAndRetriesFailures) {
     store->startConversion();
     finishBatch();
     EXPECT_EQ(at(0).outputURL, dir / "img0.jpg");
-    EXPECT_EQ(at(2).status, ItemStatus::failure("Can't read this image"));
+    EXPECT_EQ(at(2).status, ItemStatus::failure(ConvertError::unreadable));
     EXPECT_FALSE(at(2).outputURL);
     const auto first = at(1).outputURL;
 
@@ -43,7 +44,7 @@ TEST_F(BatchTest, ASecondBatchRewritesItsOwnOutputsAndRetriesFailures) {
     store->startConversion();
     finishBatch();
     for (const auto& it : store->items()) {
-        EXPECT_EQ(it.status, ItemStatus::done) << it.status.message();
+        EXPECT_EQ(it.status, ItemStatus::done) << Fmt::failureText(it.status.reason());
         EXPECT_EQ(it.revision, 2);
         EXPECT_EQ(it.outputSize, static_cast<std::int64_t>(fs::file_size(it.outputURL.value())));
     }
@@ -66,7 +67,7 @@ TEST_F(BatchTest, AnEarlierOutputNameTakenByAnotherFileIsLeftAlone) {
     store->setFormat(OutputFormat::jpeg);
     store->startConversion();
     finishBatch();
-    EXPECT_EQ(at(0).status, ItemStatus::done) << at(0).status.message();
+    EXPECT_EQ(at(0).status, ItemStatus::done) << Fmt::failureText(at(0).status.reason());
     EXPECT_NE(at(0).outputURL, dir / "img0.jpg");
     EXPECT_EQ(readFile(dir / "img0.jpg"), "someone else's");
 }
@@ -95,7 +96,7 @@ TEST_P(BatchLimit, CancelledAtOnceTheLaunchedFailAndTheRestStayPending) {
     EXPECT_EQ(store->total(), 5);
     for (std::size_t i = 0; i < 5; ++i) {
         const bool ran = i < launched;
-        EXPECT_EQ(at(i).status, ran ? ItemStatus::failure("Cancelled") : ItemStatus::pending) << i;
+        EXPECT_EQ(at(i).status, ran ? ItemStatus::failure(ConvertError::cancelled) : ItemStatus::pending) << i;
         EXPECT_EQ(at(i).outputURL.has_value(), !ran) << i;
         EXPECT_EQ(at(i).revision, ran ? 1 : 0) << i;
     }
@@ -128,7 +129,7 @@ TEST_F(BatchTest, AFileThatAppearsAtTheOutputAfterNamingIsLeftAlone) {
     const fs::path dst = at(0).outputURL.value();
     writeText(dst, "someone else's");
     finishBatch();
-    EXPECT_EQ(at(0).status, ItemStatus::failure("Couldn't write the output"));
+    EXPECT_EQ(at(0).status, ItemStatus::failure(ConvertError::encodeFailed));
     EXPECT_EQ(readFile(dst), "someone else's");
     EXPECT_EQ(filesIn(dir.path()), 2u);  // no temporary left behind
 }
@@ -167,8 +168,8 @@ TEST_P(OnlySmaller, AnOutputNoSmallerNeverAppearsAndTheOriginalCounts) {
         finishBatch();
         const ImageItem& plain = at(0);
         const ImageItem& tiny = at(1);
-        ASSERT_EQ(plain.status, ItemStatus::done) << plain.status.message();
-        ASSERT_EQ(tiny.status, ItemStatus::done) << tiny.status.message();
+        ASSERT_EQ(plain.status, ItemStatus::done) << Fmt::failureText(plain.status.reason());
+        ASSERT_EQ(tiny.status, ItemStatus::done) << Fmt::failureText(tiny.status.reason());
         EXPECT_FALSE(plain.rejectedOutputSize);
         EXPECT_EQ(plain.outputURL, outputs / "plain.jpg");
         EXPECT_LT(plain.outputSize.value(), plain.originalSize);
@@ -203,7 +204,7 @@ TEST_F(BatchTest, TheStructureIsKeptAcrossDropsAndBatches) {
     for (int batch = 1; batch <= 2; ++batch) {
         store->startConversion();
         finishBatch();
-        for (const auto& it : store->items()) EXPECT_EQ(it.status, ItemStatus::done) << it.status.message();
+        for (const auto& it : store->items()) EXPECT_EQ(it.status, ItemStatus::done) << Fmt::failureText(it.status.reason());
         EXPECT_EQ(treeOf(dir / "out"), (std::vector<std::string>{"img1.jpg", "lib/2023/img1.jpg", "lib/2024/img1.jpg",
                                                                  "lib/2024/trip/img1.jpg", "lib/img1.jpg",
                                                                  "more/img1.jpg"})) << "batch " << batch;

@@ -72,7 +72,7 @@ TEST_F(StoreStateTest, ResultsAndTotals) {
     addThree();
     store->finish(JobResult{at(0).id, JobOutput{100}, std::nullopt});
     store->finish(JobResult{at(1).id, std::nullopt, std::nullopt});  // neither size nor text
-    EXPECT_EQ(at(1).status, ItemStatus::failure("Failed"));
+    EXPECT_EQ(at(1).status, ItemStatus::failure(Failure{}));
     // Originals count every item, whatever its status; outputs only the done ones.
     const ListTotals sums = totalsOf(store->items());
     EXPECT_EQ(sums.originals, at(0).originalSize + at(1).originalSize + at(2).originalSize);
