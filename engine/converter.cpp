@@ -143,6 +143,7 @@ std::expected<Converted, ConvertError> convert(const std::filesystem::path& src,
             options.jpeg = source->jpegFile();
             options.jpegOrientation = *turn;
         }
+    if (settings.format == OutputFormat::png && source->isPng()) options.png = source->wholeFile();
     destination->addImage(*image, props, options);
     if (settings.keepDates && known) destination->setTimes(before.st_atim, before.st_mtim);
     // Lossless formats have no quality to search: a size cap only checks.

@@ -33,6 +33,9 @@ struct EncodeOptions {
     // decoding, the turn in its header.
     std::shared_ptr<const Blob> jpeg;
     int jpegOrientation = 1;
+    // A PNG source's file: its own image data is kept when it is the smaller
+    // way to store the same pixels (an optimiser made it, say).
+    std::shared_ptr<const Blob> png;
     // The user left metadata out: a file carried over loses its blocks too.
     bool stripMetadata = false;
 };

@@ -84,6 +84,7 @@ public:
     // The whole file, when not absurdly large.
     std::shared_ptr<const Blob> wholeFile() const;
     bool isJpeg() const;
+    bool isPng() const;
 
 private:
     ImageSource(std::filesystem::path path, vips::VImage header, Properties props, bool magick);

@@ -450,6 +450,8 @@ bool ImageSource::streams() const {
 
 bool ImageSource::isJpeg() const { return loader().starts_with("jpegload"); }
 
+bool ImageSource::isPng() const { return loader().starts_with("pngload"); }
+
 std::shared_ptr<const Blob> ImageSource::jpegFile() const { return isJpeg() ? wholeFile() : nullptr; }
 
 std::shared_ptr<const Blob> ImageSource::wholeFile() const {

@@ -271,8 +271,9 @@ TEST(Converting, AnimationKeptWhereTheFormatHoldsOneElseItsFirstFrame) {
             EXPECT_EQ(run("/usr/bin/python3 " + shellQuoted(dir / "play.py") + " " + shellQuoted(out)).output,
                       "100.0 2 (220, 20, 20)\n200.0 2 (20, 220, 20)\n100.0 2 (20, 20, 220)\n");
         }
-        if (format == OutputFormat::avif)
+        if (format == OutputFormat::avif) {
             EXPECT_NE(run("avifdec --info " + shellQuoted(out)).output.find("3 frames"), std::string::npos);
+        }
         fs::remove(out);
     }
     const auto jpeg = Converter::convert(dir / "a.gif", dir / "a.jpg", settingsFor(OutputFormat::jpeg));

@@ -91,6 +91,64 @@ const PixelCase pixelCases[] = {
 INSTANTIATE_TEST_SUITE_P(Sources, Lossless, ::testing::ValuesIn(pixelCases),
                          [](const auto& row) { return std::string(row.param.name); });
 
+// PNG in the fewest bits that keep every pixel (checked by ImageMagick); a
+// picture one sample away from a reduction keeps its full form.
+TEST(SmallestPng, EachReductionOnlyWhereNoPixelChanges) {
+    TempDir dir;
+    const VImage rgb = noise(60, 40).copy_memory();
+    const VImage xy = VImage::xyz(60, 40);
+    const VImage grey = ((xy[0] + xy[1] * 60) % 256).cast(VIPS_FORMAT_UCHAR);  // every level once at least
+    const auto opaque = [](const VImage& im) { return (im[0] * 0 + 255).cast(VIPS_FORMAT_UCHAR); };
+    const auto touched = [](VImage im, std::vector<double> ink) {  // one pixel set to `ink`
+        im = im.copy_memory();
+        im.draw_rect(ink, 7, 5, 1, 1);
+        return im;
+    };
+    const auto rgb16 = [](const VImage& im) {
+        return im.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16));
+    };
+    // Five flat colours; 257 colours, one per column of an 8-bit ramp and one more.
+    VImage flat = VImage::black(60, 40, VImage::option()->set("bands", 3)).cast(VIPS_FORMAT_UCHAR).copy_memory();
+    for (int i = 1; i < 5; ++i) flat.draw_rect({i * 50.0, 255.0 - i * 40, 90.0}, i * 10, i * 5, 12, 9, VImage::option()->set("fill", true));
+    const VImage x = VImage::xyz(257, 4)[0];
+    const VImage many = (x % 256).bandjoin((x / 256) * 200).bandjoin(x * 0).cast(VIPS_FORMAT_UCHAR);
+    const VImage wide = rgb.cast(VIPS_FORMAT_USHORT) * 257;
+    const VImage marked = flat[0] > 0;
+    const VImage twoColours = marked.ifthenelse(200, 30)
+                                  .bandjoin(marked.ifthenelse(128, 255))
+                                  .cast(VIPS_FORMAT_UCHAR)
+                                  .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_B_W));
+
+    struct Case {
+        const char* name;
+        VImage picture;
+        int colourType, bitDepth;  // as the output's IHDR must say
+    };
+    const Case cases[] = {
+        {"opaque alpha", rgb.bandjoin(opaque(rgb)), 2, 8},
+        {"one pixel translucent", rgb.bandjoin(touched(opaque(rgb), {254})), 6, 8},
+        {"grey as RGB", grey.bandjoin(grey).bandjoin(grey), 0, 8},
+        {"grey but one pixel", grey.bandjoin(grey).bandjoin(touched(grey, {3})), 2, 8},
+        {"five colours", flat, 3, 4},
+        {"257 colours", many, 2, 8},
+        {"two colours, one half clear", twoColours, 3, 1},
+        {"16 bits that are 8", rgb16(wide.cast(VIPS_FORMAT_USHORT)), 2, 8},
+        {"16 bits but one sample", rgb16(touched(wide.cast(VIPS_FORMAT_USHORT), {1000, 2000, 3001})), 2, 16},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path src = dir / "in.png", dst = dir / "out.png";
+        save(c.picture, src);
+        ASSERT_TRUE(converted(src, dst, ConvertSettings{OutputFormat::png, 0.8, {}, false}));
+        std::ifstream in(dst, std::ios::binary);
+        char head[26] = {};
+        in.read(head, sizeof head);
+        EXPECT_EQ(std::pair(int(head[25]), int(head[24])), std::pair(c.colourType, c.bitDepth));
+        EXPECT_EQ(run("compare -metric AE " + shellQuoted(src) + " " + shellQuoted(dst) + " null: 2>&1").output, "0");
+        fs::remove(dst);
+    }
+}
+
 // djxl rebuilds the source itself; stripped, one without EXIF, XMP or IPTC
 // but with the same pixels and colour profile.
 TEST(LosslessJpeg, CarriedOverIntoJxlAndRebuiltByDjxl) {
