@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace krumple::png {
 namespace {
@@ -20,46 +22,56 @@ void put32(Blob& out, std::uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
 }
 
-std::optional<Blob> inflated(const Blob& stream) {
+// The bytes of a non-interlaced picture's filtered rows, from its IHDR; 0 when unknown.
+std::uint64_t rowsSize(const Blob& head) {
+    if (head.size() < 8 + 25 || std::memcmp(head.data() + 12, "IHDR", 4) != 0) return 0;
+    const std::uint64_t width = read32(head.data() + 16), height = read32(head.data() + 20);
+    const unsigned depth = head[24], type = head[25], interlaced = head[28];
+    const unsigned channels = type == 0 || type == 3 ? 1 : type == 2 ? 3 : type == 4 ? 2 : type == 6 ? 4 : 0;
+    if (interlaced != 0 || channels == 0 || width == 0 || height == 0 || width > (1u << 30) || height > (1u << 30))
+        return 0;
+    return height * ((width * channels * depth + 7) / 8 + 1);
+}
+
+// The image data's chunks inflated into rows of the size IHDR gives.
+std::optional<Blob> inflated(const std::vector<std::pair<const std::uint8_t*, std::size_t>>& chunks, std::uint64_t size) {
+    if (size == 0 || size > (std::uint64_t{1} << 32)) return std::nullopt;
+    Blob out(static_cast<std::size_t>(size));
     z_stream z{};
     if (inflateInit(&z) != Z_OK) return std::nullopt;
-    Blob out;
-    out.resize(std::max<std::size_t>(stream.size() * 4, 1 << 16));
-    z.next_in = const_cast<Bytef*>(stream.data());
-    z.avail_in = static_cast<uInt>(stream.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
     int status = Z_OK;
-    for (;;) {
-        if (z.total_out == out.size()) out.resize(out.size() * 2);
-        z.next_out = out.data() + z.total_out;
-        z.avail_out = static_cast<uInt>(std::min<std::size_t>(out.size() - z.total_out, 1u << 30));
-        status = inflate(&z, Z_NO_FLUSH);
-        if (status == Z_STREAM_END || (status != Z_OK && status != Z_BUF_ERROR)) break;
-        if (status == Z_BUF_ERROR && z.avail_in == 0) break;  // the stream ended early
+    for (const auto& [data, length] : chunks) {
+        z.next_in = const_cast<Bytef*>(data);
+        z.avail_in = static_cast<uInt>(length);
+        while (z.avail_in > 0 && status == Z_OK) status = inflate(&z, Z_NO_FLUSH);
+        if (status != Z_OK) break;
     }
-    out.resize(z.total_out);
+    const bool whole = status == Z_STREAM_END && z.total_out == out.size();
     inflateEnd(&z);
-    if (status != Z_STREAM_END) return std::nullopt;
+    if (!whole) return std::nullopt;
     return out;
 }
 
 }  // namespace
 
-std::optional<Parts> split(const Blob& file) {
+std::optional<Parts> split(std::span<const std::uint8_t> file, Keep keep) {
     if (file.size() < 8 || std::memcmp(file.data(), signature, 8) != 0) return std::nullopt;
     Parts parts;
-    Blob stream;
+    parts.head.assign(signature, signature + 8);
+    std::vector<std::pair<const std::uint8_t*, std::size_t>> idat;
     enum { before, inside, after } where = before;
     std::size_t at = 8;
     while (at + 12 <= file.size()) {
         const std::uint32_t length = read32(file.data() + at);
         if (length > file.size() - at - 12) return std::nullopt;
-        const bool idat = std::memcmp(file.data() + at + 4, "IDAT", 4) == 0;
         const auto* chunk = file.data() + at;
         const std::size_t whole = std::size_t{length} + 12;
-        if (idat) {
+        if (std::memcmp(chunk + 4, "IDAT", 4) == 0) {
             if (where == after) return std::nullopt;
             where = inside;
-            stream.insert(stream.end(), chunk + 8, chunk + 8 + length);
+            idat.emplace_back(chunk + 8, length);
         } else {
             if (where == inside) where = after;
             Blob& into = where == before ? parts.head : parts.tail;
@@ -68,11 +80,13 @@ std::optional<Parts> split(const Blob& file) {
         at += whole;
     }
     if (at != file.size() || where != after) return std::nullopt;
-    parts.head.insert(parts.head.begin(), signature, signature + 8);
-    auto rows = inflated(stream);
+    if (keep == Keep::stream) {
+        for (const auto& [data, length] : idat) parts.stream.insert(parts.stream.end(), data, data + length);
+        return parts;
+    }
+    auto rows = inflated(idat, rowsSize(parts.head));
     if (!rows) return std::nullopt;
     parts.rows = std::move(*rows);
-    parts.stream = std::move(stream);
     return parts;
 }
 
@@ -95,6 +109,7 @@ std::optional<Blob> deflated(const Blob& rows, Strategy strategy) {
     z.avail_out = static_cast<uInt>(out.size());
     const int status = deflate(&z, Z_FINISH);
     out.resize(z.total_out);
+    out.shrink_to_fit();  // the bound reserved about the rows' size again
     deflateEnd(&z);
     if (status != Z_STREAM_END) return std::nullopt;
     return out;

@@ -4,25 +4,29 @@
 // doesn't offer (the strategy, the memory level), every other chunk as it was.
 
 #include <optional>
+#include <span>
 
 #include "encoder.h"
 
 namespace krumple::png {
 
 // A PNG cut around its image data: the signature and chunks before it, the
-// filtered rows (inflated), and the chunks after it, IEND included.
+// image data, and the chunks after it, IEND included.
 struct Parts {
     Blob head;
-    Blob rows;
+    Blob rows;    // the filtered rows, inflated (Keep::rows)
+    Blob stream;  // the image data as stored, deflated (Keep::stream)
     Blob tail;
-    Blob stream;  // the image data as stored, deflated
 };
+
+enum class Keep { rows, stream };
 
 // Whether `a` and `b` store their pixels alike (the same IHDR), and neither through a palette.
 bool sameLayout(const Parts& a, const Parts& b);
 
-// nullopt for anything but a well-formed PNG with its image data in one run of IDAT chunks.
-std::optional<Parts> split(const Blob& file);
+// nullopt for anything but a well-formed PNG with its image data in one run
+// of IDAT chunks (and for its rows, not interlaced).
+std::optional<Parts> split(std::span<const std::uint8_t> file, Keep keep);
 
 enum class Strategy { standard, filtered, runs };
 

@@ -60,15 +60,22 @@ struct Choice {
 // The PNG of `choice`, cut into its parts, its rows still to be deflated:
 // libvips writes them stored. A palette PNG is written by libvips as grey
 // indices, then given its palette.
+std::optional<png::Parts> rowsOf(VipsBlob* saved) {
+    auto* area = reinterpret_cast<VipsArea*>(saved);
+    auto parts = png::split({static_cast<const std::uint8_t*>(area->data), area->length}, png::Keep::rows);
+    vips_area_unref(area);
+    return parts;
+}
+
 std::optional<png::Parts> storedParts(const VImage& image, const png::Reduction& reduction, const Choice& choice) {
     auto options = VImage::option()->set("compression", 0)->set("filter", choice.filter);
-    if (!choice.palette) return png::split(takeBlob(image.pngsave_buffer(options)));
+    if (!choice.palette) return rowsOf(image.pngsave_buffer(options));
     const png::Palette& palette = *reduction.palette;
     // Arithmetic on the picture's own band keeps its metadata on the indices.
     const VImage indices = (image[0] * 0 + palette.indices)
                                .cast(VIPS_FORMAT_UCHAR)
                                .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_B_W));
-    auto grey = png::split(takeBlob(indices.pngsave_buffer(options->set("bitdepth", palette.bits))));
+    auto grey = rowsOf(indices.pngsave_buffer(options->set("bitdepth", palette.bits)));
     if (!grey) return std::nullopt;
     return png::withPalette(std::move(*grey), palette.plte, palette.trns);
 }
@@ -130,7 +137,7 @@ std::optional<Written> bestWay(const VImage& image, const png::Reduction& reduct
 // Ours with the source's own image data, when that stores the same pixels
 // alike in fewer bytes.
 std::optional<Blob> withSourceData(const Blob& ours, const Blob& source) {
-    const auto mine = png::split(ours), theirs = png::split(source);
+    const auto mine = png::split(ours, png::Keep::stream), theirs = png::split(source, png::Keep::stream);
     if (!mine || !theirs || !png::sameLayout(*mine, *theirs) || theirs->stream.size() >= mine->stream.size())
         return std::nullopt;
     return png::joined(*mine, theirs->stream);
