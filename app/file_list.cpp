@@ -32,6 +32,10 @@ FileList::FileList(Store& store, ThumbCache& thumbs, QWidget* parent)
     view_->setModel(model_);
     view_->setItemDelegate(delegate_);
     view_->setObjectName(QStringLiteral("fileListView"));
+    view_->setAccessibleName(tr("Files to convert"));
+    // Focus shows even with no row selected: a ring in the highlight around the list.
+    view_->setStyleSheet(QStringLiteral("QListView { border: 2px solid transparent; }"
+                                        "QListView:focus { border: 2px solid palette(highlight); }"));
     // Every row is as tall as the next: the view never measures 10,000 rows.
     view_->setUniformItemSizes(true);
     view_->setSelectionMode(QAbstractItemView::SingleSelection);

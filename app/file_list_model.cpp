@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "paths.h"
+#include "row_status.h"
 
 namespace krumple::app {
 namespace {
@@ -54,6 +55,14 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole: return role == Qt::DisplayRole ? displayName(it->url) : displayPath(it->url);
+    // What the row paints, for screen readers: name, size, status.
+    case Qt::AccessibleTextRole: {
+        QStringList parts{displayName(it->url), sizeCaption(*it)};
+        const QString status = rowStatus(*it, QPalette()).text;
+        if (!status.isEmpty()) parts << status;
+        parts.removeAll(QString());
+        return parts.join(QStringLiteral(", "));
+    }
     default: return {};
     }
 }

@@ -63,6 +63,7 @@ void FileRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
 
     // Highlight: selected rows in the accent colour, hovered ones faintly.
     const QRectF cell = QRectF(option.rect).adjusted(inset, 1, -inset, -1);
+    QColor background = palette.color(QPalette::Base);  // what the texts must read on
     if (option.state & (QStyle::State_Selected | QStyle::State_MouseOver)) {
         // Light enough that the status colours stay readable on it.
         QColor fill = look::accent(palette);
@@ -74,6 +75,7 @@ void FileRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         QPainterPath highlight;
         highlight.addRoundedRect(cell, 6, 6);
         painter->fillPath(highlight, fill);
+        background = look::over(fill, background);
     }
 
     const QRectF content = cell.adjusted(padding, 0, -padding, 0);
@@ -94,7 +96,8 @@ void FileRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     }
 
     // Status column, measured first: the name takes what is left.
-    const RowStatus status = rowStatus(*item, palette);
+    RowStatus status = rowStatus(*item, palette);
+    status.color = look::readableOn(status.color, background);
     const QFont callout = look::callout();
     const QFontMetricsF calloutMetrics(callout);
     const qreal textLeft = tileBox.right() + spacing;
@@ -154,11 +157,11 @@ void FileRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     const qreal top = middle - blockHeight / 2;
 
     painter->setFont(nameFont);
-    painter->setPen(look::primary(palette));
+    painter->setPen(look::readableOn(look::primary(palette), background));
     painter->drawText(QRectF(textLeft, top, textWidth, nameMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
                       nameMetrics.elidedText(displayName(item->url), Qt::ElideMiddle, textWidth));
     painter->setFont(captionFont);
-    painter->setPen(look::secondary(palette));
+    painter->setPen(look::readableOn(look::secondary(palette), background));
     painter->drawText(QRectF(textLeft, top + nameMetrics.height() + 2, textWidth, captionMetrics.height()),
                       Qt::AlignLeft | Qt::AlignVCenter,
                       captionMetrics.elidedText(sizeCaption(*item), Qt::ElideRight, textWidth));

@@ -15,12 +15,21 @@
 namespace krumple::app {
 namespace {
 
-// The prominent style: the accent colour behind the label.
+// The prominent style: the accent colour flat behind the label (the style's
+// gradient would lighten it below a readable contrast). Focus draws a ring
+// in the label's colour inside the edge.
 void makeProminent(QPushButton* button) {
-    QPalette pal = button->palette();
-    pal.setColor(QPalette::Button, look::accent(pal));
-    pal.setColor(QPalette::ButtonText, pal.color(QPalette::HighlightedText));
-    button->setPalette(pal);
+    const QPalette& pal = button->palette();
+    const QColor fill = look::accent(pal), text = pal.color(QPalette::HighlightedText);
+    const QColor idle = look::over(QColor(fill.red(), fill.green(), fill.blue(), 90), pal.color(QPalette::Window));
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { background: %1; color: %2; border: 2px solid %1; border-radius: 5px;"
+                       " padding: 3px 12px; }"
+                       "QPushButton:focus { border-color: %2; }"
+                       "QPushButton:pressed { background: %3; border-color: %3; }"
+                       "QPushButton:disabled { background: %4; color: %5; border-color: %4; }")
+            .arg(fill.name(), text.name(), fill.darker(120).name(), idle.name(),
+                 look::readableOn(pal.color(QPalette::WindowText), idle).name()));
     button->setDefault(true);
     QFont font = button->font();
     font.setWeight(QFont::DemiBold);
@@ -50,6 +59,7 @@ FooterBar::FooterBar(Store& store, QWidget* parent)
     column->setSpacing(8);
 
     progress_->setTextVisible(false);
+    progress_->setAccessibleName(tr("Conversion progress"));
     progress_->setMaximumHeight(8);
     column->addWidget(progress_);
 
@@ -80,6 +90,10 @@ FooterBar::FooterBar(Store& store, QWidget* parent)
 void FooterBar::refresh() {
     const bool running = store_.isRunning();
     const bool hasItems = !store_.items().empty();
+    // Cancel stands where Convert stood: focus goes across and back with it.
+    const bool started = running && !wasRunning_, ended = !running && wasRunning_;
+    const bool focusHere = convert_->hasFocus() || cancel_->hasFocus();
+    wasRunning_ = running;
 
     progress_->setVisible(running);
     progress_->setRange(0, clampedInt(std::max<std::int64_t>(store_.total(), 1)));
@@ -93,6 +107,12 @@ void FooterBar::refresh() {
     convert_->setToolTip(convertHelp(store_.outputMode(), store_.outputFolder().has_value()));
 
     refreshTotals();
+    if (started && focusHere) cancel_->setFocus(Qt::OtherFocusReason);
+    // The totals are read out with the button that takes focus back at the end.
+    if (ended) convert_->setAccessibleDescription(converted_->isVisible() ? headline_->text() + QStringLiteral(". ") +
+                                                                                 converted_->text()
+                                                                           : headline_->text());
+    if (ended && focusHere) convert_->setFocus(Qt::OtherFocusReason);
 }
 
 void FooterBar::refreshTotals() {

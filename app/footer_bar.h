@@ -35,6 +35,7 @@ private:
     QPushButton* clear_;
     QPushButton* convert_;
     QPushButton* cancel_;
+    bool wasRunning_ = false;
     StoreWatch watch_;
 };
 

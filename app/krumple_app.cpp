@@ -1,14 +1,26 @@
 #include "krumple_app.h"
 
+#include <QApplication>
+
 #include "compare_view_seat.h"
+#include "look.h"
 #include "main_window.h"
 #include "store.h"
 #include "thumb_cache.h"
 
 namespace krumple::app {
 
+namespace {
+// Before any window: every widget then takes the readable highlight.
+bool readableHighlight() {
+    QApplication::setPalette(look::withReadableHighlight(QApplication::palette()));
+    return true;
+}
+}  // namespace
+
 KrumpleApp::KrumpleApp()
-    : executor_(&mainThread_),
+    : highlightSet_(readableHighlight()),
+      executor_(&mainThread_),
       store_(std::make_shared<Store>(executor_.executor())),
       window_(std::make_unique<MainWindow>(*store_, ThumbCache::shared())) {
     panels_.setParent(window_.get());

@@ -31,6 +31,7 @@ public:
     void show();
 
 private:
+    bool highlightSet_;
     QObject mainThread_;  // where the store's closures are delivered
     QtExecutor executor_;
     std::shared_ptr<Store> store_;

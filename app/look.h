@@ -27,6 +27,17 @@ QColor red(const QPalette& palette);
 
 bool isDark(const QPalette& palette);
 
+// `top` composed over the opaque `bottom`.
+QColor over(const QColor& top, const QColor& bottom);
+// WCAG 2 contrast ratio of two opaque colours, 1 to 21.
+double contrast(const QColor& a, const QColor& b);
+// `text` (composed over `background` when translucent) moved towards black
+// or white, whichever the background allows, until it has `ratio` against it.
+QColor readableOn(const QColor& text, const QColor& background, double ratio = 4.5);
+// The palette with its highlight darkened (or lightened) until highlighted
+// text reads at 4.5:1 on it: selections, chosen segments and the Convert button.
+QPalette withReadableHighlight(QPalette palette);
+
 // Gives `widget` a text colour; disabled, it greys out as usual.
 void setForeground(QWidget* widget, const QColor& color);
 

@@ -67,6 +67,8 @@ MainWindow::MainWindow(Store& store, ThumbCache& thumbs, QWidget* parent)
     splitter_->addWidget(left_);
     splitter_->addWidget(right_);
     splitter_->setChildrenCollapsible(false);
+    splitter_->setAccessibleName(tr("Files and comparison"));
+    splitter_->handle(1)->setAccessibleName(tr("Divider between the files and the comparison"));
     // A wider window gives its room to the comparison.
     splitter_->setStretchFactor(0, 0);
     splitter_->setStretchFactor(1, 1);

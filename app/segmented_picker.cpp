@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "accessible_controls.h"
 #include "look.h"
 
 namespace krumple::app {
@@ -32,6 +33,7 @@ void SegmentedPicker::setLabels(const QStringList& labels) {
 void SegmentedPicker::setCurrentIndex(int index) {
     if (index < -1 || index >= labels_.size()) index = -1;
     if (index == current_) return;
+    announceChoice(this, current_, index);
     current_ = index;
     update();
 }
@@ -95,8 +97,9 @@ void SegmentedPicker::paintEvent(QPaintEvent*) {
     }
 }
 
-void SegmentedPicker::pick(int index) {
+void SegmentedPicker::choose(int index) {
     if (index < 0 || index >= labels_.size() || index == current_) return;
+    announceChoice(this, current_, index);
     current_ = index;
     update();
     Q_EMIT picked(index);
@@ -105,16 +108,16 @@ void SegmentedPicker::pick(int index) {
 void SegmentedPicker::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
     for (int i = 0; i < labels_.size(); ++i)
-        if (segmentRect(i).contains(event->position().toPoint())) pick(i);
+        if (segmentRect(i).contains(event->position().toPoint())) choose(i);
 }
 
 void SegmentedPicker::keyPressEvent(QKeyEvent* event) {
     const int last = static_cast<int>(labels_.size()) - 1;
     switch (event->key()) {
-    case Qt::Key_Left: pick(std::max(0, current_ - 1)); break;
-    case Qt::Key_Right: pick(std::min(last, current_ + 1)); break;
-    case Qt::Key_Home: pick(0); break;
-    case Qt::Key_End: pick(last); break;
+    case Qt::Key_Left: choose(std::max(0, current_ - 1)); break;
+    case Qt::Key_Right: choose(std::min(last, current_ + 1)); break;
+    case Qt::Key_Home: choose(0); break;
+    case Qt::Key_End: choose(last); break;
     default: QWidget::keyPressEvent(event);
     }
 }

@@ -18,6 +18,8 @@ public:
     // Shows `index` as chosen (-1 for none) without emitting `picked`.
     void setCurrentIndex(int index);
     QRect segmentRect(int index) const;
+    // Chooses `index` as the user would, emitting `picked`.
+    void choose(int index);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -32,7 +34,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void pick(int index);
     int segmentWidth() const;
 
     QStringList labels_;

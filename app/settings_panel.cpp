@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -12,6 +13,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "accessible_controls.h"
 #include "look.h"
 #include "paths.h"
 #include "segmented_picker.h"
@@ -20,12 +22,20 @@
 namespace krumple::app {
 namespace {
 
-constexpr int captionWidth = 70;
-constexpr int folderTextWidth = 130;  // the Save to row fits the narrowest panel
+// Widths in average characters, so that they follow the font.
+constexpr int captionChars = 10;
+constexpr int folderTextChars = 18;  // the Save to row fits the narrowest panel
+constexpr int numberChars = 9;
 
-QLabel* caption(const QString& text, QWidget* parent) {
+int chars(const QWidget* widget, int count) { return count * widget->fontMetrics().averageCharWidth(); }
+
+// A row's caption, naming `buddy` for assistive technology (which reads a
+// combo box's label from this relation on Linux).
+QLabel* caption(const QString& text, QWidget* parent, QWidget* buddy = nullptr) {
     auto* label = new QLabel(text, parent);
-    label->setFixedWidth(captionWidth);
+    label->setMinimumWidth(chars(label, captionChars));
+    label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    if (buddy) label->setBuddy(buddy);
     return label;
 }
 
@@ -90,6 +100,9 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
       watch_(store, [this](const StoreChange& change) {
           if (change.field != StoreField::items && change.field != StoreField::selection) refresh();
       }) {
+    installAccessibleControls();
+    // Set before anything asks the slider for its accessible interface, which is made once.
+    quality_->setProperty("accessibleValue", 80);
     auto* rows = new QVBoxLayout(this);
     rows->setContentsMargins(12, 12, 12, 12);
     rows->setSpacing(12);
@@ -100,7 +113,7 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
     format_->setLabels(formats);
     format_->setAccessibleName(tr("Format"));
     QHBoxLayout* formatRow = row(rows);
-    formatRow->addWidget(caption(tr("Format"), this));
+    formatRow->addWidget(caption(tr("Format"), this, format_));
     formatRow->addWidget(format_);
     connect(format_, &SegmentedPicker::picked, this,
             [this](int index) { store_.setFormat(OutputFormat::available().at(static_cast<std::size_t>(index))); });
@@ -109,18 +122,20 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
     quality_->setSingleStep(sliderScale / 100);
     quality_->setPageStep(sliderScale / 10);
     quality_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    qualityText_->setFixedWidth(105);
+    qualityText_->setMinimumWidth(fontMetrics().horizontalAdvance(tr("visually lossless")) + chars(this, 1));
+    quality_->setAccessibleName(tr("Quality"));
+    qualityMode_->setAccessibleName(tr("Quality mode"));
     dim(qualityText_);
     qualityMode_->addItems({tr("Fixed"), tr("Auto"), tr("At most")});
-    qualityMode_->setAccessibleName(tr("Quality"));
     qualityMode_->setToolTip(tr("Fixed: one quality for every image. Auto: per image, the lowest quality that "
                                 "looks as good as asked. At most: per image, the best quality within a file size."));
     capsAutomatic_->setToolTip(tr("Auto, but no file larger than this: a larger one gives way to the best quality "
                                   "that fits."));
-    maxFileSize_->setFixedWidth(70);
+    maxFileSize_->setFixedWidth(chars(this, numberChars));
+    maxFileSize_->setAccessibleName(tr("Largest file size in kB"));
     dim(kilobytes_);
     QHBoxLayout* qualityRow = row(rows);
-    qualityRow->addWidget(caption(tr("Quality"), this));
+    qualityRow->addWidget(caption(tr("Quality"), this, qualityMode_));
     qualityRow->addWidget(qualityMode_);
     qualityRow->addWidget(quality_, 1);
     qualityRow->addWidget(qualityText_);
@@ -129,6 +144,7 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
     connect(qualityMode_, &QComboBox::currentIndexChanged, this,
             [this](int index) { store_.setQualityMode(static_cast<QualityMode>(std::clamp(index, 0, 2))); });
     connect(quality_, &QSlider::valueChanged, this, [this](int value) {
+        quality_->setProperty("accessibleValue", static_cast<int>(std::lround(100.0 * value / sliderScale)));
         if (store_.qualityMode() == QualityMode::automatic)
             store_.setTargetDistance(targetAt(value));
         else
@@ -145,18 +161,30 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
     auto* ceilingUnit = new QLabel(tr("kB"), ceiling_);
     dim(ceilingUnit);
     ceilingRow->addWidget(ceilingUnit);
-    ceilingSize_->setFixedWidth(70);
+    ceilingSize_->setFixedWidth(chars(this, numberChars));
+    ceilingSize_->setAccessibleName(tr("Largest file size in kB"));
+    capsAutomatic_->setAccessibleName(tr("At most a file size"));
     rows->addWidget(ceiling_);
     connect(capsAutomatic_, &QCheckBox::toggled, this, [this](bool on) { store_.setCapsAutomatic(on); });
+    // The style's focus frame around a check box's label, drawn in the highlight:
+    // darker, it stands out at 3:1 and more from the background.
+    for (QCheckBox* box : {capsAutomatic_, limitWidth_, stripMetadata_, keepDates_, onlySmaller_, keepStructure_}) {
+        QPalette pal = box->palette();
+        pal.setColor(QPalette::Highlight, look::accent(pal).darker(160));
+        box->setPalette(pal);
+    }
     for (WholeNumberField* size : {maxFileSize_, ceilingSize_})
         connect(size, &WholeNumberField::valueEdited, this,
                 [this](std::int64_t kilobytes) { store_.setMaxFileSize(std::max<std::int64_t>(kilobytes, 1) * 1000); });
 
-    maxWidth_->setFixedWidth(70);
+    maxWidth_->setFixedWidth(chars(this, numberChars));
+    maxWidth_->setAccessibleName(tr("Largest size in pixels"));
+    limitWidth_->setAccessibleName(tr("Limit the size"));
+    limitedSide_->setAccessibleName(tr("Limited side"));
     auto* px = new QLabel(tr("px"), this);
     dim(px);
     QHBoxLayout* sizeRow = row(rows);
-    sizeRow->addWidget(caption(tr("Size"), this));
+    sizeRow->addWidget(caption(tr("Size"), this, limitedSide_));
     limitedSide_->addItems({tr("width"), tr("height"), tr("longer side")});
     // "Max [width] 2048 px" is one phrase, set closer than the row's parts, which
     // leaves Strip metadata room in longer languages.
@@ -183,9 +211,11 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
 
     outputMode_->setLabels({tr("Next to originals"), tr("Folder")});
     outputMode_->setAccessibleName(tr("Save to"));
-    outputMode_->setFixedWidth(230);
+    outputMode_->setMinimumWidth(2 * std::max(fontMetrics().horizontalAdvance(tr("Next to originals")),
+                                              fontMetrics().horizontalAdvance(tr("Folder"))) + chars(this, 4));
+    folder_->setAccessibleName(tr("Output folder"));
     QHBoxLayout* saveRow = row(rows);
-    saveRow->addWidget(caption(tr("Save to"), this));
+    saveRow->addWidget(caption(tr("Save to"), this, outputMode_));
     saveRow->addWidget(outputMode_);
     saveRow->addWidget(folder_);
     saveRow->addStretch(1);
@@ -208,7 +238,15 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
 }
 
 void SettingsPanel::refresh() {
-    setEnabled(!store_.isRunning());
+    // Disabled while a batch runs, which takes focus away: it comes back after.
+    const bool running = store_.isRunning();
+    if (running && isEnabled() && QApplication::focusWidget() && isAncestorOf(QApplication::focusWidget()))
+        focusBeforeRun_ = QApplication::focusWidget();
+    setEnabled(!running);
+    if (!running && focusBeforeRun_) {
+        focusBeforeRun_->setFocus(Qt::OtherFocusReason);
+        focusBeforeRun_.clear();
+    }
 
     const auto& available = OutputFormat::available();
     const auto found = std::find(available.begin(), available.end(), store_.format());
@@ -247,6 +285,11 @@ void SettingsPanel::refresh() {
                                                  : qualityLabel(store_.format(), store_.quality()));
     qualityText_->setToolTip(automatic ? tr("Largest Butteraugli distance: %1").arg(store_.targetDistance(), 0, 'f', 1)
                                        : QString());
+    // Read as a percentage with the label beside it, not as the raw position.
+    quality_->setProperty("accessibleValue", static_cast<int>(std::lround(100.0 * quality_->value() / sliderScale)));
+    quality_->setProperty("accessibleMinimum", 5);
+    quality_->setProperty("accessibleMaximum", 100);
+    quality_->setProperty("accessibleValueText", qualityText_->text());
 
     {
         const QSignalBlocker quiet(limitWidth_);
@@ -277,7 +320,7 @@ void SettingsPanel::refresh() {
     if (const auto& chosen = store_.outputFolder()) {
         const QString name = displayName(chosen->filename().empty() ? chosen->parent_path() : *chosen);
         const QString shown = folder_->fontMetrics().elidedText(name.isEmpty() ? displayPath(*chosen) : name,
-                                                                Qt::ElideMiddle, folderTextWidth);
+                                                                Qt::ElideMiddle, chars(this, folderTextChars));
         folder_->setText(QString(shown).replace(QLatin1Char('&'), QStringLiteral("&&")));  // no mnemonics
         folder_->setToolTip(displayPath(*chosen));
     } else {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 #include "elided_label.h"
@@ -55,6 +56,7 @@ private:
     void refresh();
 
     Store& store_;
+    QPointer<QWidget> focusBeforeRun_;
     SegmentedPicker* format_;
     QComboBox* qualityMode_;
     QSlider* quality_;

@@ -10,7 +10,6 @@
 namespace krumple {
 
 namespace {
-constexpr int controlWidth = 130;
 constexpr int zooms[] = {2, 4, 8};
 
 // Joined buttons with rounded outer ends; the chosen one in the accent colour.
@@ -20,13 +19,16 @@ QToolButton:checked { background: palette(highlight); color: palette(highlighted
 QToolButton[segment="first"] { border-left: 1px solid palette(mid); border-top-left-radius: 5px; border-bottom-left-radius: 5px; }
 QToolButton[segment="first"]:checked { border-left-color: palette(highlight); }
 QToolButton[segment="last"] { border-top-right-radius: 5px; border-bottom-right-radius: 5px; }
+QToolButton:focus { border: 2px solid palette(window-text); }
+QToolButton:checked:focus { border: 2px solid palette(highlighted-text); }
 )";
 }  // namespace
 
 ZoomControl::ZoomControl(QWidget* parent) : QWidget(parent), group_(new QButtonGroup(this)) {
     // The label is not shown; it names the control for assistive technology.
     setAccessibleName(tr("Loupe zoom"));
-    setFixedWidth(controlWidth);
+    // Three segments wide enough for the widest label, at any font size.
+    setFixedWidth(3 * (fontMetrics().horizontalAdvance(tr("%1\u00D7").arg(8)) + 3 * fontMetrics().averageCharWidth()));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
@@ -36,6 +38,7 @@ ZoomControl::ZoomControl(QWidget* parent) : QWidget(parent), group_(new QButtonG
         if (zoom == zooms[0]) button->setProperty("segment", "first");
         if (zoom == std::end(zooms)[-1]) button->setProperty("segment", "last");
         button->setText(tr("%1\u00D7").arg(zoom));
+        button->setAccessibleName(tr("Zoom %1\u00D7").arg(zoom));
         button->setCheckable(true);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         group_->addButton(button, zoom);

@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>Accessible</name>
+    <message>
+        <source>%1, %2 of %3</source>
+        <translation>%1, %2 von %3</translation>
+    </message>
+</context>
+<context>
     <name>AppMenus</name>
     <message>
         <source>&amp;File</source>
@@ -265,6 +272,10 @@
         <source>%1×</source>
         <translation>%1×</translation>
     </message>
+    <message>
+        <source>Zoom %1×</source>
+        <translation>Vergrößerung %1×</translation>
+    </message>
 </context>
 <context>
     <name>krumple::app::AddFilesDialog</name>
@@ -314,6 +325,10 @@
         <source>Remove</source>
         <translation>Entfernen</translation>
     </message>
+    <message>
+        <source>Files to convert</source>
+        <translation>Zu konvertierende Dateien</translation>
+    </message>
 </context>
 <context>
     <name>krumple::app::FooterBar</name>
@@ -324,6 +339,21 @@
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Conversion progress</source>
+        <translation>Fortschritt der Konvertierung</translation>
+    </message>
+</context>
+<context>
+    <name>krumple::app::MainWindow</name>
+    <message>
+        <source>Files and comparison</source>
+        <translation>Dateien und Vergleich</translation>
+    </message>
+    <message>
+        <source>Divider between the files and the comparison</source>
+        <translation>Trenner zwischen Dateien und Vergleich</translation>
     </message>
 </context>
 <context>
@@ -470,6 +500,34 @@
     <message>
         <source>Choose an output folder</source>
         <translation>Zielordner wählen</translation>
+    </message>
+    <message>
+        <source>Quality mode</source>
+        <translation>Qualitätsmodus</translation>
+    </message>
+    <message>
+        <source>Largest file size in kB</source>
+        <translation>Größte Dateigröße in kB</translation>
+    </message>
+    <message>
+        <source>At most a file size</source>
+        <translation>Höchstens eine Dateigröße</translation>
+    </message>
+    <message>
+        <source>Largest size in pixels</source>
+        <translation>Größte Abmessung in Pixeln</translation>
+    </message>
+    <message>
+        <source>Limit the size</source>
+        <translation>Größe begrenzen</translation>
+    </message>
+    <message>
+        <source>Limited side</source>
+        <translation>Begrenzte Seite</translation>
+    </message>
+    <message>
+        <source>Output folder</source>
+        <translation>Ausgabeordner</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="fr_FR">
 <context>
+    <name>Accessible</name>
+    <message>
+        <source>%1, %2 of %3</source>
+        <translation>%1, %2 sur %3</translation>
+    </message>
+</context>
+<context>
     <name>AppMenus</name>
     <message>
         <source>&amp;File</source>
@@ -265,6 +272,10 @@
         <source>%1×</source>
         <translation>%1×</translation>
     </message>
+    <message>
+        <source>Zoom %1×</source>
+        <translation>Grossissement %1×</translation>
+    </message>
 </context>
 <context>
     <name>krumple::app::AddFilesDialog</name>
@@ -314,6 +325,10 @@
         <source>Remove</source>
         <translation>Retirer</translation>
     </message>
+    <message>
+        <source>Files to convert</source>
+        <translation>Fichiers à convertir</translation>
+    </message>
 </context>
 <context>
     <name>krumple::app::FooterBar</name>
@@ -324,6 +339,21 @@
     <message>
         <source>Cancel</source>
         <translation>Annuler</translation>
+    </message>
+    <message>
+        <source>Conversion progress</source>
+        <translation>Progression de la conversion</translation>
+    </message>
+</context>
+<context>
+    <name>krumple::app::MainWindow</name>
+    <message>
+        <source>Files and comparison</source>
+        <translation>Fichiers et comparaison</translation>
+    </message>
+    <message>
+        <source>Divider between the files and the comparison</source>
+        <translation>Séparateur entre les fichiers et la comparaison</translation>
     </message>
 </context>
 <context>
@@ -470,6 +500,34 @@
     <message>
         <source>Choose an output folder</source>
         <translation>Choisir un dossier de destination</translation>
+    </message>
+    <message>
+        <source>Quality mode</source>
+        <translation>Mode de qualité</translation>
+    </message>
+    <message>
+        <source>Largest file size in kB</source>
+        <translation>Taille de fichier maximale en ko</translation>
+    </message>
+    <message>
+        <source>At most a file size</source>
+        <translation>Au plus une taille de fichier</translation>
+    </message>
+    <message>
+        <source>Largest size in pixels</source>
+        <translation>Dimension maximale en pixels</translation>
+    </message>
+    <message>
+        <source>Limit the size</source>
+        <translation>Limiter la taille</translation>
+    </message>
+    <message>
+        <source>Limited side</source>
+        <translation>Côté limité</translation>
+    </message>
+    <message>
+        <source>Output folder</source>
+        <translation>Dossier de sortie</translation>
     </message>
 </context>
 </TS>
