@@ -4,17 +4,25 @@
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QSplitter>
+
+#include <algorithm>
 
 #include "store.h"
 
 namespace krumple::app {
 
-QAction* addMenus(QMainWindow& window, Store& store) {
+MenuActions addMenus(QMainWindow& window, Store& store, QSplitter& panes, std::function<void()> resetPanes) {
+    MenuActions actions;
     QMenu* file = window.menuBar()->addMenu(QCoreApplication::translate("AppMenus", "&File"));
     QAction* add = file->addAction(QCoreApplication::translate("AppMenus", "Add Images\u2026"));
     add->setObjectName(QStringLiteral("addImagesAction"));
     add->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     QObject::connect(add, &QAction::triggered, &window, [&store] { store.openPanel(); });
+    actions.convert = file->addAction(QCoreApplication::translate("AppMenus", "Convert"));
+    actions.convert->setObjectName(QStringLiteral("convertAction"));
+    actions.convert->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
+    QObject::connect(actions.convert, &QAction::triggered, &window, [&store] { store.startConversion(); });
     file->addSeparator();
     QAction* quit = file->addAction(QCoreApplication::translate("AppMenus", "&Quit"));
     quit->setShortcut(QKeySequence::Quit);
@@ -22,11 +30,29 @@ QAction* addMenus(QMainWindow& window, Store& store) {
     QObject::connect(quit, &QAction::triggered, &window, &QMainWindow::close);
 
     QMenu* edit = window.menuBar()->addMenu(QCoreApplication::translate("AppMenus", "&Edit"));
-    QAction* remove = edit->addAction(QCoreApplication::translate("AppMenus", "Delete"));
-    remove->setObjectName(QStringLiteral("deleteAction"));
-    remove->setShortcut(QKeySequence::Delete);
-    QObject::connect(remove, &QAction::triggered, &window, [&store] { store.removeSelected(); });
-    return remove;
+    actions.remove = edit->addAction(QCoreApplication::translate("AppMenus", "Delete"));
+    actions.remove->setObjectName(QStringLiteral("deleteAction"));
+    actions.remove->setShortcut(QKeySequence::Delete);
+    QObject::connect(actions.remove, &QAction::triggered, &window, [&store] { store.removeSelected(); });
+
+    // The divider by a tenth of the window's width a press, as dragging it would.
+    QMenu* view = window.menuBar()->addMenu(QCoreApplication::translate("AppMenus", "&View"));
+    const auto moveDivider = [&panes](int direction) {
+        QList<int> sizes = panes.sizes();
+        if (sizes.size() != 2) return;
+        const int by = direction * std::max(1, panes.width() / 10);
+        panes.setSizes({sizes[0] + by, sizes[1] - by});
+    };
+    QAction* wider = view->addAction(QCoreApplication::translate("AppMenus", "Wider List"));
+    wider->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_BracketRight));
+    QObject::connect(wider, &QAction::triggered, &window, [moveDivider] { moveDivider(1); });
+    QAction* narrower = view->addAction(QCoreApplication::translate("AppMenus", "Narrower List"));
+    narrower->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_BracketLeft));
+    QObject::connect(narrower, &QAction::triggered, &window, [moveDivider] { moveDivider(-1); });
+    QAction* reset = view->addAction(QCoreApplication::translate("AppMenus", "Reset Panes"));
+    reset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    QObject::connect(reset, &QAction::triggered, &window, std::move(resetPanes));
+    return actions;
 }
 
 }  // namespace krumple::app

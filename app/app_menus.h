@@ -1,7 +1,10 @@
 #pragma once
 
+#include <functional>
+
 class QAction;
 class QMainWindow;
+class QSplitter;
 
 namespace krumple {
 class Store;
@@ -9,9 +12,16 @@ class Store;
 
 namespace krumple::app {
 
-// The menu bar: File › Add Images… (Ctrl+O) and Quit; Edit › Delete (the
-// Delete key), which removes the selected row. No command opens a second
-// window. Returns Delete, whose enabled state the window keeps.
-QAction* addMenus(QMainWindow& window, Store& store);
+// The commands whose enabled state the window keeps.
+struct MenuActions {
+    QAction* remove = nullptr;
+    QAction* convert = nullptr;
+};
+
+// The menu bar: File › Add Images… (Ctrl+O), Convert (Ctrl+Return) and Quit;
+// Edit › Delete (the Delete key), which removes the selected row; View ›
+// moving the divider between the list and the comparison from the keyboard,
+// and putting it back. No command opens a second window.
+MenuActions addMenus(QMainWindow& window, Store& store, QSplitter& panes, std::function<void()> resetPanes);
 
 }  // namespace krumple::app

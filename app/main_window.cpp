@@ -47,7 +47,7 @@ MainWindow::MainWindow(Store& store, ThumbCache& thumbs, QWidget* parent)
       footer_(new FooterBar(store)),
       watch_(store, [this](const StoreChange& change) {
           if (change.field == StoreField::selection || change.field == StoreField::items) showSelected();
-          if (change.field == StoreField::selection || change.field == StoreField::isRunning) enableCommands();
+          enableCommands();
       }) {
     setWindowTitle(QStringLiteral("Krumple"));
 
@@ -90,7 +90,11 @@ MainWindow::MainWindow(Store& store, ThumbCache& thumbs, QWidget* parent)
     connect(drop_, &DropTarget::dropped, this,
             [this](const std::vector<std::filesystem::path>& paths) { store_.add(paths); });
 
-    delete_ = addMenus(*this, store_);
+    const MenuActions actions = addMenus(*this, store_, *splitter_, [this] {
+        splitter_->setSizes({leftIdealWidth, std::max(rightMinimumWidth, splitter_->width() - leftIdealWidth)});
+    });
+    delete_ = actions.remove;
+    convert_ = actions.convert;
     enableCommands();
     showSelected();
     // Opens at its smallest, menus included: the size everything was laid out for.
@@ -108,6 +112,7 @@ void MainWindow::setCompareSeat(std::unique_ptr<CompareSeat> seat) {
 
 void MainWindow::enableCommands() {
     delete_->setEnabled(store_.selection() && !store_.isRunning());
+    convert_->setEnabled(store_.canConvert());
 }
 
 void MainWindow::showSelected() {

@@ -63,6 +63,7 @@ private:
     DropTarget* drop_;
     DropOverlay* overlay_;
     QAction* delete_ = nullptr;
+    QAction* convert_ = nullptr;
     std::unique_ptr<CompareSeat> seat_;
     std::optional<ImageItem> shown_;  // what the seat was last handed
     StoreWatch watch_;

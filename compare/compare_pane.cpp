@@ -38,6 +38,7 @@ ComparePane::ComparePane(const QString& title, QWidget* placeholder, QWidget* pa
     auto* inset = new QVBoxLayout;
     inset->setContentsMargins(areaInset, areaInset, areaInset, areaInset);
     area_ = new ImageArea(placeholder, this);
+    area_->setAccessibleName(tr("%1 picture").arg(title));
     area_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     inset->addWidget(area_);
     column->addLayout(inset, 1);

@@ -1,8 +1,10 @@
 #include "image_area.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QEnterEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -17,6 +19,11 @@ ImageArea::ImageArea(QWidget* placeholder, QWidget* parent) : QWidget(parent), p
     setMinimumSize(1, 1);
 }
 
+namespace {
+// A keyboard step of the loupe: a fiftieth of the picture, a tenth with Shift.
+constexpr double step = 0.02, bigStep = 0.1;
+}  // namespace
+
 geom::Rect ImageArea::fitted() const {
     const QImage& image = images_.image();
     return geom::fittedRect({double(image.width()), double(image.height())}, {double(width()), double(height())});
@@ -27,6 +34,8 @@ void ImageArea::setImage(const std::optional<QImage>& image) {
     if (next.cacheKey() == images_.image().cacheKey() && next.isNull() == images_.isNull()) return;
     images_.setImage(next);
     placeholder_->setVisible(images_.isNull());
+    // The keyboard reaches a picture, to move the loupe over it.
+    setFocusPolicy(images_.isNull() ? Qt::NoFocus : Qt::StrongFocus);
     update();
 }
 
@@ -64,6 +73,42 @@ void ImageArea::paintEvent(QPaintEvent*) {
     painter.drawImage(QRectF(device.x() / dpr, device.y() / dpr, device.width() / dpr, device.height() / dpr),
                       images_.resized(device.size()));
     if (hover_) Loupe::paint(painter, images_, f, *hover_, zoom_);
+    if (hasFocus()) {
+        // The frame keyboard focus needs, in the text colour around the picture.
+        painter.setPen(QPen(palette().color(QPalette::WindowText), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRectF(f.x, f.y, f.width, f.height).adjusted(1, 1, -1, -1));
+    }
+}
+
+void ImageArea::keyPressEvent(QKeyEvent* event) {
+    if (images_.isNull()) return QWidget::keyPressEvent(event);
+    const double by = event->modifiers() & Qt::ShiftModifier ? bigStep : step;
+    geom::Point at = hover_.value_or(geom::Point{0.5, 0.5});
+    switch (event->key()) {
+    case Qt::Key_Left: at.x -= by; break;
+    case Qt::Key_Right: at.x += by; break;
+    case Qt::Key_Up: at.y -= by; break;
+    case Qt::Key_Down: at.y += by; break;
+    case Qt::Key_Escape:
+        if (!hover_) return QWidget::keyPressEvent(event);
+        Q_EMIT hoverChanged(std::nullopt);
+        return;
+    default: return QWidget::keyPressEvent(event);
+    }
+    at.x = std::clamp(at.x, 0.0, 1.0);
+    at.y = std::clamp(at.y, 0.0, 1.0);
+    Q_EMIT hoverChanged(at);
+}
+
+void ImageArea::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void ImageArea::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void ImageArea::track(std::optional<QPointF> pointer) {

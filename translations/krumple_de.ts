@@ -30,6 +30,26 @@
         <source>Delete</source>
         <translation>Entfernen</translation>
     </message>
+    <message>
+        <source>Convert</source>
+        <translation>Konvertieren</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>&amp;Ansicht</translation>
+    </message>
+    <message>
+        <source>Wider List</source>
+        <translation>Liste breiter</translation>
+    </message>
+    <message>
+        <source>Narrower List</source>
+        <translation>Liste schmaler</translation>
+    </message>
+    <message>
+        <source>Reset Panes</source>
+        <translation>Bereiche zurücksetzen</translation>
+    </message>
 </context>
 <context>
     <name>Detail</name>
@@ -218,6 +238,13 @@
     <message>
         <source>Loading</source>
         <translation>Wird geladen</translation>
+    </message>
+</context>
+<context>
+    <name>krumple::ComparePane</name>
+    <message>
+        <source>%1 picture</source>
+        <translation>Bild: %1</translation>
     </message>
 </context>
 <context>

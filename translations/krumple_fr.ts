@@ -30,6 +30,26 @@
         <source>Delete</source>
         <translation>Retirer</translation>
     </message>
+    <message>
+        <source>Convert</source>
+        <translation>Convertir</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>&amp;Affichage</translation>
+    </message>
+    <message>
+        <source>Wider List</source>
+        <translation>Liste plus large</translation>
+    </message>
+    <message>
+        <source>Narrower List</source>
+        <translation>Liste plus étroite</translation>
+    </message>
+    <message>
+        <source>Reset Panes</source>
+        <translation>Réinitialiser les volets</translation>
+    </message>
 </context>
 <context>
     <name>Detail</name>
@@ -218,6 +238,13 @@
     <message>
         <source>Loading</source>
         <translation>Chargement</translation>
+    </message>
+</context>
+<context>
+    <name>krumple::ComparePane</name>
+    <message>
+        <source>%1 picture</source>
+        <translation>Image : %1</translation>
     </message>
 </context>
 <context>

@@ -4,6 +4,7 @@
 #include <QAccessible>
 
 #include "app_fixture.h"
+#include "image_area.h"
 
 namespace krumple::app {
 namespace {
@@ -107,6 +108,43 @@ private slots:
             QVERIFY2(largestChange(unfocused, focused) >= 3.0,
                      qPrintable(QStringLiteral("%1: %2").arg(control->metaObject()->className()).arg(largestChange(unfocused, focused))));
         }
+    }
+
+    void keyboardMovesTheLoupeAndTheDivider() {
+        ImageArea area(new QWidget);
+        QImage picture(100, 80, QImage::Format_RGB32);
+        picture.fill(Qt::gray);
+        area.setImage(picture);
+        QCOMPARE(area.focusPolicy(), Qt::StrongFocus);
+        std::optional<std::optional<geom::Point>> heard;
+        connect(&area, &ImageArea::hoverChanged, &area, [&](std::optional<geom::Point> n) {
+            heard = n;
+            area.setHover(n);
+        });
+        QTest::keyClick(&area, Qt::Key_Right);  // from the middle
+        QVERIFY(heard && *heard);
+        QCOMPARE(**heard, (geom::Point{0.52, 0.5}));
+        QTest::keyClick(&area, Qt::Key_Up, Qt::ShiftModifier);
+        QCOMPARE(**heard, (geom::Point{0.52, 0.4}));
+        QTest::keyClick(&area, Qt::Key_Escape);
+        QVERIFY(heard && !*heard);
+
+        AppFixture f;
+        MainWindow window(f.store(), ThumbCache::shared());
+        window.resize(1400, 700);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* panes = window.findChild<QSplitter*>();
+        const int start = panes->sizes().front();
+        const auto run = [&window](const QString& text) {
+            for (QAction* action : window.findChildren<QAction*>())
+                if (action->text() == text) return action->trigger();
+            QFAIL(qPrintable(text));
+        };
+        run(QStringLiteral("Wider List"));
+        QVERIFY(panes->sizes().front() > start);
+        run(QStringLiteral("Reset Panes"));
+        QCOMPARE(panes->sizes().front(), start);
     }
 
     void textColoursReadOnTheirBackgrounds_data() {
