@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include <QBoxLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -70,14 +71,18 @@ FooterBar::FooterBar(Store& store, QWidget* parent)
     converted_->setFont(look::caption());
     look::setForeground(converted_, look::secondary(palette()));
 
-    auto* line = new QHBoxLayout;
-    line->setSpacing(10);
-    line->addLayout(totals);
-    line->addStretch(1);
-    line->addWidget(clear_);
-    line->addWidget(cancel_);
-    line->addWidget(convert_);
-    column->addLayout(line);
+    // The totals beside the buttons, or above them when they would be cut.
+    line_ = new QBoxLayout(QBoxLayout::LeftToRight);
+    line_->setSpacing(10);
+    line_->addLayout(totals);
+    buttons_ = new QHBoxLayout;
+    buttons_->setSpacing(10);
+    buttons_->addStretch(1);
+    buttons_->addWidget(clear_);
+    buttons_->addWidget(cancel_);
+    buttons_->addWidget(convert_);
+    line_->addLayout(buttons_, 1);
+    column->addLayout(line_);
 
     makeProminent(convert_);
     connect(clear_, &QPushButton::clicked, this, [this] { store_.clear(); });
@@ -124,6 +129,23 @@ void FooterBar::refreshTotals() {
     look::setForeground(headline_, saving ? look::primary(palette()) : look::secondary(palette()));
     converted_->setText(now.converted);
     converted_->setVisible(saving);
+    placeTotals();
+}
+
+void FooterBar::placeTotals() {
+    const auto textWidth = [](const ElidedLabel* label) {
+        return label->isVisibleTo(label->parentWidget()) ? QFontMetrics(label->font()).horizontalAdvance(label->text()) : 0;
+    };
+    const QMargins margins = layout()->contentsMargins();
+    const int needed = std::max(textWidth(headline_), textWidth(converted_)) + line_->spacing() +
+                       buttons_->sizeHint().width() + margins.left() + margins.right();
+    const auto direction = needed > width() ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight;
+    if (line_->direction() != direction) line_->setDirection(direction);
+}
+
+void FooterBar::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    placeTotals();
 }
 
 }  // namespace krumple::app

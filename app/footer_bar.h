@@ -8,6 +8,9 @@
 class QProgressBar;
 class QPushButton;
 
+class QBoxLayout;
+class QHBoxLayout;
+
 namespace krumple::app {
 
 // The bottom of the left pane: the list's totals, the batch's progress, and
@@ -24,7 +27,13 @@ public:
     QPushButton* convertButton() const { return convert_; }
     QPushButton* cancelButton() const { return cancel_; }
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    // The totals beside the buttons when they fit there whole, else above them.
+    void placeTotals();
+
     void refresh();
     void refreshTotals();
 
@@ -35,6 +44,8 @@ private:
     QPushButton* clear_;
     QPushButton* convert_;
     QPushButton* cancel_;
+    QBoxLayout* line_ = nullptr;
+    QHBoxLayout* buttons_ = nullptr;
     bool wasRunning_ = false;
     StoreWatch watch_;
 };

@@ -1,5 +1,8 @@
 #include "main_window.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QPainter>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -59,10 +62,10 @@ MainWindow::MainWindow(Store& store, ThumbCache& thumbs, QWidget* parent)
     leftColumn->addWidget(list_, 1);
     leftColumn->addWidget(divider(left_));
     leftColumn->addWidget(footer_);
-    left_->setMinimumWidth(leftMinimumWidth);
+    left_->setMinimumWidth(scaled(leftMinimumWidth));
 
     right_->addWidget(placeholder_);
-    right_->setMinimumWidth(rightMinimumWidth);
+    right_->setMinimumWidth(scaled(rightMinimumWidth));
 
     splitter_->addWidget(left_);
     splitter_->addWidget(right_);
@@ -72,13 +75,13 @@ MainWindow::MainWindow(Store& store, ThumbCache& thumbs, QWidget* parent)
     // A wider window gives its room to the comparison.
     splitter_->setStretchFactor(0, 0);
     splitter_->setStretchFactor(1, 1);
-    splitter_->setSizes({leftIdealWidth, minimumContentWidth - leftIdealWidth});
+    splitter_->setSizes({scaled(leftIdealWidth), scaled(minimumContentWidth - leftIdealWidth)});
 
     auto* content = new QWidget;
     auto* contentLayout = new QVBoxLayout(content);
     contentLayout->setContentsMargins(0, 0, 0, 0);
     contentLayout->addWidget(splitter_);
-    content->setMinimumSize(minimumContentWidth, minimumContentHeight);
+    content->setMinimumSize(scaled(minimumContentWidth), scaled(minimumContentHeight));
     setCentralWidget(content);
 
     drop_ = new DropTarget(content);
@@ -91,7 +94,7 @@ MainWindow::MainWindow(Store& store, ThumbCache& thumbs, QWidget* parent)
             [this](const std::vector<std::filesystem::path>& paths) { store_.add(paths); });
 
     const MenuActions actions = addMenus(*this, store_, *splitter_, [this] {
-        splitter_->setSizes({leftIdealWidth, std::max(rightMinimumWidth, splitter_->width() - leftIdealWidth)});
+        splitter_->setSizes({scaled(leftIdealWidth), std::max(scaled(rightMinimumWidth), splitter_->width() - scaled(leftIdealWidth))});
     });
     delete_ = actions.remove;
     convert_ = actions.convert;
@@ -102,6 +105,11 @@ MainWindow::MainWindow(Store& store, ThumbCache& thumbs, QWidget* parent)
 }
 
 MainWindow::~MainWindow() = default;
+
+// The sizes above were laid out for a 14-pixel line; a larger font scales them.
+int MainWindow::scaled(int pixels) const {
+    return static_cast<int>(std::lround(pixels * std::max(1.0, fontMetrics().height() / 14.0)));
+}
 
 void MainWindow::setCompareSeat(std::unique_ptr<CompareSeat> seat) {
     if (seat_) right_->removeWidget(seat_->widget());

@@ -30,6 +30,8 @@ public:
     static constexpr int leftMinimumWidth = 460;
     static constexpr int leftIdealWidth = 500;
     static constexpr int rightMinimumWidth = 420;
+    // A size above for this window's font.
+    int scaled(int pixels) const;
 
     MainWindow(Store& store, ThumbCache& thumbs, QWidget* parent = nullptr);
     ~MainWindow() override;

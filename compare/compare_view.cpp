@@ -138,7 +138,7 @@ void CompareView::build() {
 
     column->addWidget(divider(this));
 
-    auto* hint = new QLabel(tr("Move the pointer over either image to inspect both at the same spot."), this);
+    auto* hint = new QLabel(tr("Move the pointer over either image, or focus one and use the arrow keys, to inspect both at the same spot."), this);
     hint->setFont(TextStyle::caption(*this));
     hint->setAlignment(Qt::AlignHCenter);
     hint->setWordWrap(true);

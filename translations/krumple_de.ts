@@ -270,8 +270,8 @@
         <translation>Konvertiert</translation>
     </message>
     <message>
-        <source>Move the pointer over either image to inspect both at the same spot.</source>
-        <translation>Den Zeiger über eines der Bilder bewegen, um beide an derselben Stelle zu prüfen.</translation>
+        <source>Move the pointer over either image, or focus one and use the arrow keys, to inspect both at the same spot.</source>
+        <translation>Den Zeiger über eines der Bilder bewegen oder, wenn es den Fokus hat, seine Pfeiltasten drücken, um beide an derselben Stelle zu prüfen.</translation>
     </message>
     <message>
         <source>measuring the difference…</source>

@@ -270,8 +270,8 @@
         <translation>Converti</translation>
     </message>
     <message>
-        <source>Move the pointer over either image to inspect both at the same spot.</source>
-        <translation>Survolez l’une des images pour examiner les deux au même endroit.</translation>
+        <source>Move the pointer over either image, or focus one and use the arrow keys, to inspect both at the same spot.</source>
+        <translation>Survolez l’une des images, ou utilisez les flèches quand elle a le focus, pour examiner les deux au même endroit.</translation>
     </message>
     <message>
         <source>measuring the difference…</source>
