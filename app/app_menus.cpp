@@ -23,6 +23,9 @@ MenuActions addMenus(QMainWindow& window, Store& store, QSplitter& panes, std::f
     actions.convert->setObjectName(QStringLiteral("convertAction"));
     actions.convert->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
     QObject::connect(actions.convert, &QAction::triggered, &window, [&store] { store.startConversion(); });
+    actions.cancel = file->addAction(QCoreApplication::translate("AppMenus", "Stop Converting"));
+    actions.cancel->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Period));
+    QObject::connect(actions.cancel, &QAction::triggered, &window, [&store] { store.cancelRunTask(); });
     file->addSeparator();
     QAction* quit = file->addAction(QCoreApplication::translate("AppMenus", "&Quit"));
     quit->setShortcut(QKeySequence::Quit);
@@ -34,6 +37,9 @@ MenuActions addMenus(QMainWindow& window, Store& store, QSplitter& panes, std::f
     actions.remove->setObjectName(QStringLiteral("deleteAction"));
     actions.remove->setShortcut(QKeySequence::Delete);
     QObject::connect(actions.remove, &QAction::triggered, &window, [&store] { store.removeSelected(); });
+    actions.clear = edit->addAction(QCoreApplication::translate("AppMenus", "Clear List"));
+    actions.clear->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Delete));
+    QObject::connect(actions.clear, &QAction::triggered, &window, [&store] { store.clear(); });
 
     // The divider by a tenth of the window's width a press, as dragging it would.
     QMenu* view = window.menuBar()->addMenu(QCoreApplication::translate("AppMenus", "&View"));

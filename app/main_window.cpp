@@ -97,7 +97,9 @@ MainWindow::MainWindow(Store& store, ThumbCache& thumbs, QWidget* parent)
         splitter_->setSizes({scaled(leftIdealWidth), std::max(scaled(rightMinimumWidth), splitter_->width() - scaled(leftIdealWidth))});
     });
     delete_ = actions.remove;
+    clear_ = actions.clear;
     convert_ = actions.convert;
+    cancel_ = actions.cancel;
     enableCommands();
     showSelected();
     // Opens at its smallest, menus included: the size everything was laid out for.
@@ -121,6 +123,8 @@ void MainWindow::setCompareSeat(std::unique_ptr<CompareSeat> seat) {
 void MainWindow::enableCommands() {
     delete_->setEnabled(store_.selection() && !store_.isRunning());
     convert_->setEnabled(store_.canConvert());
+    cancel_->setEnabled(store_.isRunning());
+    clear_->setEnabled(!store_.items().empty() && !store_.isRunning());
 }
 
 void MainWindow::showSelected() {

@@ -66,6 +66,8 @@ private:
     DropOverlay* overlay_;
     QAction* delete_ = nullptr;
     QAction* convert_ = nullptr;
+    QAction* clear_ = nullptr;
+    QAction* cancel_ = nullptr;
     std::unique_ptr<CompareSeat> seat_;
     std::optional<ImageItem> shown_;  // what the seat was last handed
     StoreWatch watch_;

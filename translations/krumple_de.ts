@@ -50,6 +50,14 @@
         <source>Reset Panes</source>
         <translation>Bereiche zurücksetzen</translation>
     </message>
+    <message>
+        <source>Stop Converting</source>
+        <translation>Konvertieren anhalten</translation>
+    </message>
+    <message>
+        <source>Clear List</source>
+        <translation>Liste leeren</translation>
+    </message>
 </context>
 <context>
     <name>Detail</name>

@@ -50,6 +50,14 @@
         <source>Reset Panes</source>
         <translation>Réinitialiser les volets</translation>
     </message>
+    <message>
+        <source>Stop Converting</source>
+        <translation>Arrêter la conversion</translation>
+    </message>
+    <message>
+        <source>Clear List</source>
+        <translation>Vider la liste</translation>
+    </message>
 </context>
 <context>
     <name>Detail</name>

@@ -99,6 +99,14 @@ private slots:
         controls << window.findChildren<QCheckBox*>().front();
         // Focus moved by the keyboard, when styles draw their focus frames.
         window.setAttribute(Qt::WA_KeyboardFocusChange);
+        // A batch started from Convert ends with focus on Convert again.
+        QPushButton* convert = static_cast<QPushButton*>(controls[1]);
+        convert->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(convert, Qt::Key_Space);
+        QVERIFY(f.store().isRunning());
+        QVERIFY(f.waitForBatchEnd());
+        QVERIFY(convert->hasFocus());
+        QVERIFY(convert->accessibleDescription().contains(QStringLiteral("1 of 1 converted")));
         for (QWidget* control : controls) {
             window.setFocus();
             const QImage unfocused = control->grab().toImage();
