@@ -77,6 +77,11 @@ std::optional<Store::Path> Store::assignOutputURL(const ImageItem& item, OutputR
     return freeName(outputFolderFor(item), item, format_.fileExtension(), reservations);
 }
 
+std::optional<Store::Path> Store::plainOutputURL(const ImageItem& item) const {
+    if (outputMode_ == OutputMode::folder && !outputFolder_) return std::nullopt;
+    return outputFolderFor(item) / candidateName(item.url.filename().stem().native(), 0, format_.fileExtension());
+}
+
 Store::Path Store::assignKeptCopyURL(const ImageItem& item, const Path& output, OutputReservations& reservations) const {
     const std::string extension = item.url.extension().native();
     const std::string_view own = extension.empty() ? std::string_view() : std::string_view(extension).substr(1);

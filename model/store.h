@@ -159,6 +159,9 @@ public:
     // output), under the source's own extension, by the same rules: `output`
     // itself when the extensions match.
     Path assignKeptCopyURL(const ImageItem& item, const Path& output, OutputReservations& reservations) const;
+    // The name assignOutputURL tries first, taken or not: the output's name
+    // before any " krumpled" is added. Nullopt as there.
+    std::optional<Path> plainOutputURL(const ImageItem& item) const;
     // Asks the panels for a folder; on confirm sets outputFolder, then folder mode.
     void chooseOutputFolder();
 
