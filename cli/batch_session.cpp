@@ -1,5 +1,6 @@
 #include "batch_session.h"
 
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -8,6 +9,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -35,12 +38,14 @@ int usageError(const std::string& message) {
     return 2;
 }
 
-// Prints each result as it is recorded and, on a terminal and not for JSON,
-// a progress bar: one line on standard error that rewrites itself and is
-// cleared before anything else is printed.
+// Prints each result as it is recorded, as `shown` has it, and, on a
+// terminal and not for JSON, a progress bar: one line on standard error that
+// rewrites itself and is cleared before anything else is printed.
 class Reporter : public StoreObserver {
 public:
-    Reporter(const Store& store, bool json) : store_(store), json_(json), bar_(!json && ::isatty(STDERR_FILENO) == 1) {}
+    Reporter(const Store& store, bool json, bool ascii, std::FILE* stream, std::function<ImageItem(ImageItem)> shown)
+        : store_(store), json_(json), ascii_(ascii), stream_(stream), shown_(std::move(shown)),
+          bar_(!json && ::isatty(STDERR_FILENO) == 1) {}
 
     void storeChanged(const StoreChange& change) override {
         if (change.field == StoreField::items && change.edit == StoreChange::ItemsEdit::updated) {
@@ -51,7 +56,7 @@ public:
                 // One stopped by Cancel is told with those never started, after the batch.
                 if ((kind == ItemStatus::done || kind == ItemStatus::failed) && !notStarted(*item) &&
                     reported_.insert(id).second)
-                    print(stdout, json_ ? resultJson(*item) : resultLine(*item));
+                    print(stream_, json_ ? resultJson(shown_(*item)) : resultLine(shown_(*item), ascii_));
             }
         }
         if (change.field == StoreField::completed || change.field == StoreField::total) drawBar();
@@ -83,14 +88,111 @@ private:
 
     const Store& store_;
     bool json_;
+    bool ascii_;
+    std::FILE* stream_;
+    std::function<ImageItem(ImageItem)> shown_;
     bool bar_;
     bool barShown_ = false;
     std::unordered_set<ItemId> reported_;
 };
 
+// A private folder for an image read from standard input and its output,
+// removed with everything in it at the end.
+class Scratch {
+public:
+    Scratch() {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/krumple-cli.XXXXXX";
+        if (::mkdtemp(pattern.data())) path_ = pattern;
+    }
+    ~Scratch() { removeNow(); }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    const fs::path& path() const { return path_; }
+    void removeNow() const {
+        std::error_code error;
+        if (!path_.empty()) fs::remove_all(path_, error);
+    }
+
+private:
+    fs::path path_;
+};
+
+// Copies everything from one descriptor to the other; false with errno set on failure.
+bool copyAll(int from, int to) {
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(from, buffer, sizeof buffer);
+        if (n == 0) return true;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(to, buffer + done, static_cast<std::size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0) return false;
+            done += w;
+        }
+    }
+}
+
+// Standard input saved whole to `file`, or why not.
+std::optional<std::string> saveStandardInput(const fs::path& file) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return std::strerror(errno);
+    const bool copied = copyAll(STDIN_FILENO, fd);
+    const int error = errno;
+    if (::close(fd) != 0 && copied) return std::strerror(errno);
+    return copied ? std::nullopt : std::optional<std::string>(std::strerror(error));
+}
+
+// The name that has --skip-existing leave `item` out: its output's before
+// " krumpled" is added or, when originals kept are copied into the output
+// folder, that copy's; nullopt when both are free.
+std::optional<fs::path> takenName(const Store& store, const ImageItem& item, bool keptCopies) {
+    const auto plain = store.plainOutputURL(item);
+    if (!plain) return std::nullopt;
+    const auto taken = [](const fs::path& path) {
+        std::error_code error;
+        return fs::exists(fs::symlink_status(path, error));  // a dangling link too
+    };
+    if (taken(*plain)) return plain;
+    if (keptCopies && taken(plain->parent_path() / item.url.filename())) return plain->parent_path() / item.url.filename();
+    return std::nullopt;
+}
+
 }  // namespace
 
-int runBatchSession(const CliOptions& options) {
+int runBatchSession(CliOptions options, bool ascii) {
+    // With --out -, standard output carries the image alone.
+    std::FILE* const reports = options.toStandardOutput ? stderr : stdout;
+    std::unique_ptr<Scratch> scratch;
+    std::optional<fs::path> fromInput;  // where standard input was saved
+    if (options.paths == std::vector<fs::path>{"-"}) {
+        if (::isatty(STDIN_FILENO) == 1) return usageError("- reads an image from standard input, which is a terminal");
+        if (options.toStandardOutput && ::isatty(STDOUT_FILENO) == 1)
+            return usageError("--out - writes an image to standard output, which is a terminal");
+        scratch = std::make_unique<Scratch>();
+        if (scratch->path().empty()) {
+            printLine(reports, "-: can't make a temporary folder: " + std::string(std::strerror(errno)));
+            return 1;
+        }
+        fromInput = scratch->path() / "stdin";
+        if (const auto error = saveStandardInput(*fromInput)) {
+            printLine(reports, "-: can't read standard input: " + *error);
+            return 1;
+        }
+        options.paths = {*fromInput};
+        if (options.toStandardOutput) options.outputFolder = scratch->path() / "out";
+    }
+    // Standard input's item as the user knows it: "-", and "-" for standard output.
+    const auto shown = [&](ImageItem item) {
+        if (fromInput && item.url == *fromInput) {
+            item.url = "-";
+            if (options.toStandardOutput && item.outputURL) item.outputURL = "-";
+        }
+        return item;
+    };
+
     // A path that is gone is that file's failure, not the batch's, whether
     // typed or listed.
     std::vector<fs::path> paths, gone;
@@ -137,19 +239,21 @@ int runBatchSession(const CliOptions& options) {
     if (options.jobs) store->setProcessorCount([jobs = *options.jobs] { return jobs; });
     store->setMeasureDifference(options.difference);
 
-    Reporter reporter(*store, options.json);
+    Reporter reporter(*store, options.json, ascii, reports, shown);
     bool cancelled = false;
     std::atomic<int> signalled = 0;
-    const SignalWatch signals([&queue, &cancelled, &store, &reporter, &signalled] {
+    const SignalWatch signals([&queue, &cancelled, &store, &reporter, &signalled, &scratch, ascii] {
         // A second interrupt ends the run at once: outputs take their names
         // only when whole, so nothing half-written is left behind.
         if (signalled++ > 0) {
+            if (scratch) scratch->removeNow();
             constexpr char stopped[] = "\nStopped.\n";
             [[maybe_unused]] const auto written = ::write(STDERR_FILENO, stopped, sizeof stopped - 1);
             std::_Exit(130);
         }
-        queue.post([&cancelled, &store, &reporter] {
-            if (!cancelled) reporter.print(stderr, "Cancelling\u2026 (conversions already running will finish)");
+        queue.post([&cancelled, &store, &reporter, ascii] {
+            const std::string cancelling = "Cancelling\u2026 (conversions already running will finish)";
+            if (!cancelled) reporter.print(stderr, ascii ? asciiOnly(cancelling) : cancelling);
             cancelled = true;
             store->cancelRunTask();
         });
@@ -160,12 +264,25 @@ int runBatchSession(const CliOptions& options) {
     while (!added && !cancelled) queue.runOne(std::chrono::seconds(1));
     if (cancelled) return 1;  // the store stops its folder walk as it goes
 
-    int failures = 0;
     std::unordered_set<std::string> listed;
     for (const auto& item : store->items()) listed.insert(standardizedPath(item.url));
+    // Skipped before anything is queued, so nothing is written for them.
+    std::int64_t skipped = 0;
+    if (options.skipExisting) {
+        const std::vector<ImageItem> found = store->items();
+        for (const auto& item : found)
+            if (const auto taken = takenName(*store, item, options.onlySmaller && options.outputFolder)) {
+                ++skipped;
+                printLine(reports, options.json ? skippedJson(shown(item), *taken) : skippedLine(shown(item), *taken));
+                store->remove(item.id);
+            }
+    }
+
+    int failures = 0;
     const auto answer = [&](const fs::path& path, const char* message) {
         ++failures;
-        printLine(stdout, options.json ? failureJson(path.native(), message) : failureLine(path.native(), message));
+        const std::string name = path == fromInput ? "-" : path.native();
+        printLine(reports, options.json ? failureJson(name, message) : failureLine(name, message, ascii));
     };
     for (const auto& path : gone)
         if (listed.insert(standardizedPath(path)).second) answer(path, "No such file or folder");
@@ -176,8 +293,8 @@ int runBatchSession(const CliOptions& options) {
         if (listed.insert(standardizedPath(path)).second) answer(path, "Can't read this image");
     }
     if (store->items().empty()) {
-        if (failures == 0) printLine(stderr, "No images found.");
-        if (failures > 0 && !options.json) printLine(stdout, totalsLines({}, failures).back());
+        if (failures == 0 && skipped == 0) printLine(stderr, "No images found.");
+        if (failures + skipped > 0 && !options.json) printLine(reports, totalsLines({}, failures, skipped, ascii).back());
         return failures == 0 ? 0 : 1;
     }
 
@@ -189,12 +306,20 @@ int runBatchSession(const CliOptions& options) {
 
     if (options.json) {
         for (const auto& item : store->items())
-            if (notStarted(item)) printLine(stdout, resultJson(item));
+            if (notStarted(item)) printLine(reports, resultJson(shown(item)));
     } else {
-        for (const auto& line : totalsLines(store->items(), failures)) printLine(stdout, line);
+        for (const auto& line : totalsLines(store->items(), failures, skipped, ascii)) printLine(reports, line);
     }
     bool allDone = failures == 0;
     for (const auto& item : store->items()) allDone = allDone && item.status.kind() == ItemStatus::done;
+    if (allDone && options.toStandardOutput) {
+        const ImageItem& item = store->items().front();
+        const int fd = ::open(item.outputURL->c_str(), O_RDONLY | O_CLOEXEC);
+        const bool copied = fd >= 0 && copyAll(fd, STDOUT_FILENO);
+        if (!copied) printLine(stderr, "krumple-cli: can't copy the output to standard output: " + std::string(std::strerror(errno)));
+        if (fd >= 0) ::close(fd);
+        return copied ? 0 : 1;
+    }
     return allDone ? 0 : 1;
 }
 

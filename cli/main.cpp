@@ -5,6 +5,7 @@
 #include "batch_session.h"
 #include "cli_options.h"
 #include "image_library.h"
+#include "report_text.h"
 #include "signal_watch.h"
 
 int main(int argc, char** argv) {
@@ -19,8 +20,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     const cli::CliOptions& options = *parsed;
+    // Text in plain ASCII where the locale can't show more; JSON stays UTF-8.
+    const bool ascii = !cli::localeIsUtf8();
     if (options.help) {
-        std::fputs(cli::usageText().c_str(), stdout);
+        std::fputs(cli::usageText(OutputFormat::available(), ascii).c_str(), stdout);
         return 0;
     }
     if (options.version) {
@@ -33,7 +36,7 @@ int main(int argc, char** argv) {
                         std::string(format.fileExtension()).c_str());
         return 0;
     }
-    const int status = cli::runBatchSession(options);
+    const int status = cli::runBatchSession(options, ascii);
     releaseImageLibraryThread();
     return status;
 }

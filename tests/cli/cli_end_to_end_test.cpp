@@ -24,7 +24,13 @@ Names namesIn(const fs::path& folder) {
 
 class CliTest : public ::testing::Test {
 protected:
-    RunResult run(const std::vector<std::string>& args) { return runCli(args, dir.path().native()); }
+    // In a UTF-8 locale, whatever the tests' own; `shell` runs as sh -c's script, $CLI being krumple-cli.
+    RunResult run(const std::vector<std::string>& args, std::string locale = "C.UTF-8", const std::string& shell = "") {
+        ChildProcess child(shell.empty() ? KRUMPLE_CLI_PATH : "/bin/sh", shell.empty() ? args : std::vector{std::string("-c"), shell},
+                           dir.path().native(), {"LC_ALL=" + locale, std::string("CLI=") + KRUMPLE_CLI_PATH, "TMPDIR=" + (dir / "tmp").native()});
+        const int status = child.wait();
+        return {status, child.out, child.err};
+    }
     TempDir dir;
 };
 
@@ -37,7 +43,8 @@ TEST_F(CliTest, TextNextToTheOriginalsAndJsonIntoAFolder) {
     EXPECT_EQ(vips::VImage::new_from_file((dir / "p/a.jpg").c_str()).width(), 16);  // 8 is raised to 16
     // A line per result in completion order, then the totals.
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 4) << r.out;
-    for (const char* line : {"p/a.png: ", "p/sub/b.jpg: ", "\nTotal: "}) EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
+    for (const char* line : {"p/a.png: ", "p/sub/b.jpg \u2192 p/sub/b krumpled.jpg: ", "\nTotal: "})
+        EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
     EXPECT_TRUE(r.out.ends_with("\n2 of 2 converted\n")) << r.out;
     EXPECT_EQ(r.err.find("\033["), std::string::npos);  // no progress bar off a terminal
 
@@ -173,7 +180,7 @@ TEST_F(CliTest, ProgressBarOnlyOnATerminalAndNeverInTheWay) {
     for (int i = 0; i < 4; ++i) makePng(dir / ("p/" + std::to_string(i) + ".png"), 300, 300);
     const auto onTerminal = [&](const std::string& args) {
         ChildProcess child("/usr/bin/script", {"-qec", std::string(KRUMPLE_CLI_PATH) + " --jobs 1 --format webp " + args, "/dev/null"},
-                           dir.path().native());
+                           dir.path().native(), {"LC_ALL=C.UTF-8"});
         EXPECT_EQ(child.wait(), 0) << child.err;
         return child.out;
     };
@@ -189,7 +196,8 @@ TEST_F(CliTest, ProgressBarOnlyOnATerminalAndNeverInTheWay) {
     };
     const std::string raw = onTerminal("--out t p");
     ASSERT_NE(raw.find("] 0/4\r"), std::string::npos) << raw;
-    EXPECT_EQ(shownLines(raw), shownLines(run({"--jobs", "1", "--format", "webp", "--out", "plain", "p"}).out)) << raw;
+    fs::remove_all(dir / "t");
+    EXPECT_EQ(shownLines(raw), shownLines(run({"--jobs", "1", "--format", "webp", "--out", "t", "p"}).out)) << raw;
     const std::string json = onTerminal("--json --out j p");
     EXPECT_TRUE(shownLines(json).size() == 4 && json.find_first_of("\033#") == std::string::npos) << json;
 }
@@ -203,12 +211,12 @@ TEST_F(CliTest, ExitStatusesAndWhatTheySay) {
     writeText(dir / "file", "x");
     writeText(dir / "empty/readme.txt", "hello");
     struct Case { std::vector<std::string> args; int status; std::string says; };
-    for (const auto& c : std::vector<Case>{{{"--quality", "7", "p"}, 2, "krumple-cli: --quality"},
+    for (const auto& c : std::vector<Case>{{{"--quality", "150", "p"}, 2, "krumple-cli: --quality"},
                                            {{"missing.png"}, 1, "missing.png: No such file or folder\n0 of 1 converted, 1 failed"},
                                            {{"--out", "file", "p"}, 2, "krumple-cli: --out is not a folder"},
                                            {{"empty"}, 0, "No images found"},
                                            {{"p/points.svg", "p/points.jpg"}, 1, "p/points.jpg: Can't read this image"},
-                                           {{"--help"}, 0, "--max-width N"},
+                                           {{"--help"}, 0, "; default here: "},
                                            {{"--version"}, 0, "krumple-cli "},
                                            {{"--list-formats"}, 0, "jpeg"}}) {
         const auto r = run(c.args);
@@ -216,6 +224,73 @@ TEST_F(CliTest, ExitStatusesAndWhatTheySay) {
         EXPECT_NE((r.out + r.err).find(c.says), std::string::npos) << r.out << r.err;
         EXPECT_EQ(namesIn(dir / "p"), (Names{"a.png", "points.jpg", "points.svg"})) << c.says;  // nothing converted
     }
+}
+
+// A second run with --skip-existing writes nothing: every file whose output
+// name (or, for kept originals copied into --out, the copy's) is taken is
+// told as skipped, in text and JSON; names are judged in the folders kept.
+TEST_F(CliTest, SkipExistingLeavesTakenNamesAlone) {
+    makePng(dir / "p/a.png", 200, 150);
+    makePng(dir / "p/sub/b.png");
+    makePng(dir / "q/tiny.png", 8, 8);  // larger as a JPEG: kept
+    const auto everything = [&] {
+        Names names;
+        for (const auto& e : fs::recursive_directory_iterator(dir.path())) names.push_back(e.path().native());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    for (const auto& [args, lines] : std::vector<std::pair<std::vector<std::string>, Names>>{
+             {{"-f", "jpg", "p"}, {"p/a.jpg: skipped (p/a.jpg exists)", "p/a.png: skipped (p/a.jpg exists)",
+                                   "p/sub/b.jpg: skipped (p/sub/b.jpg exists)",
+                                   "p/sub/b.png: skipped (p/sub/b.jpg exists)", "0 of 4 converted, 4 skipped"}},
+             {{"-f", "jpg", "--only-smaller", "--keep-structure", "-o", "o", "q"},
+              {"q/tiny.png: skipped (o/q/tiny.png exists)", "0 of 1 converted, 1 skipped"}}}) {
+        std::vector<std::string> again = args;
+        again.insert(again.begin(), "--skip-existing");
+        EXPECT_EQ(run(again).status, 0);
+        const Names before = everything();
+        const auto r = run(again);
+        Names told;
+        std::istringstream in(r.out);
+        for (std::string line; std::getline(in, line);) told.push_back(line);
+        if (!told.empty()) std::sort(told.begin(), told.end() - 1);
+        EXPECT_EQ(std::pair(r.status, told), std::pair(0, lines)) << r.err;
+        EXPECT_EQ(everything(), before);
+    }
+    const auto json = run({"--skip-existing", "--json", "-f", "jpeg", "p/a.png"});
+    EXPECT_EQ(json.out, "{\"source\":\"p/a.png\",\"output\":\"" + (dir / "p/a.jpg").native() + "\",\"status\":\"skipped\"}\n");
+}
+
+// "-" reads one image from standard input; with --out - its output alone
+// goes to standard output and what is said goes to standard error. The
+// temporary copy is gone afterwards.
+TEST_F(CliTest, StandardStreamsCarryOneImage) {
+    makePng(dir / "a.png", 40, 30);
+    fs::create_directories(dir / "tmp");
+    auto r = run({}, "C.UTF-8", "\"$CLI\" -f png --out - - < a.png > b.png");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(vips::VImage::new_from_file((dir / "b.png").c_str()).width(), 40);
+    EXPECT_TRUE(r.err.starts_with("-: ") && r.err.ends_with("\n1 of 1 converted\n") && r.out.empty()) << r.err;
+    r = run({}, "C.UTF-8", "\"$CLI\" --json -f webp --out o - < a.png");
+    EXPECT_TRUE(r.out.starts_with("{\"source\":\"-\",\"output\":\"" + (dir / "o/stdin.webp").native() + "\",\"status\":\"done\""))
+        << r.out << r.err;
+    r = run({}, "C.UTF-8", "echo nothing | \"$CLI\" --out - - > c.png");
+    EXPECT_EQ(std::tuple(r.status, r.err, readFile(dir / "c.png")),
+              std::tuple(1, std::string("-: Can't read this image\n0 of 1 converted, 1 failed\n"), std::string()));
+    EXPECT_EQ(namesIn(dir / "tmp"), Names{});
+}
+
+// Under a locale that isn't UTF-8 the text is ASCII but for the names; JSON stays UTF-8.
+TEST_F(CliTest, PlainTextUnderAnAsciiLocale) {
+    const std::string name = "caf\u00E9";
+    makePng(dir / (name + ".png"), 200, 150);
+    auto r = run({"-f", "webp", "-o", "o", "missing.png", name + ".png"}, "C");
+    std::string ours = r.out + r.err;
+    for (std::size_t at; (at = ours.find(name)) != std::string::npos;) ours.erase(at, name.size());
+    EXPECT_EQ(std::count_if(ours.begin(), ours.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }), 0) << r.out;
+    EXPECT_NE(r.out.find(name + ".png -> o/" + name + ".webp: "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("1 of 2 converted, 1 failed"), std::string::npos) << r.out;
+    EXPECT_NE(run({"--json", "-f", "webp", "-o", "j", name + ".png"}, "C").out.find(" \u2192 "), std::string::npos);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ namespace {
 
 ImageItem itemOf(const std::string& path, std::int64_t size, ItemStatus status, std::optional<std::int64_t> output = {}) {
     ImageItem item{ItemId::random(), path, size, std::move(status), std::nullopt, output};
-    if (output) item.outputURL = path + ".heic";
+    if (output) item.outputURL = std::filesystem::path(path).replace_extension(".heic");
     return item;
 }
 
@@ -39,6 +39,45 @@ TEST(ReportTextTest, TotalsCountEveryItem) {
                                       keptOf("c", 100, 200)};
     EXPECT_EQ(totalsLines(kept), (std::vector<std::string>{"Total: " + Fmt::savings(3600, 1600),
                                                            "1 of 3 converted \u00B7 2 originals kept"}));
+    // Skipped items count too; in ASCII the separator and arrow are spelled out.
+    EXPECT_EQ(totalsLines(kept, 1, 2, true), (std::vector<std::string>{"Total: 3.6 kB -> 1.6 kB (-56%)",
+                                                                       "1 of 6 converted, 1 failed, 2 skipped | 2 originals kept"}));
+    EXPECT_EQ(totalsLines({}, 0, 2), std::vector<std::string>{"0 of 2 converted, 2 skipped"});
+}
+
+// The output is named unless it is the source's name with the new extension, beside it.
+TEST(ReportTextTest, LinesNameOutputsPutElsewhere) {
+    const auto cwd = std::filesystem::current_path();
+    for (const auto& [source, output, told] : std::vector<std::tuple<std::string, std::string, std::string>>{
+             {"p/a.png", "p/a.heic", "p/a.png: "},
+             {"a", "a.heic", "a: "},
+             {"p/a.png", "p/a krumpled.heic", "p/a.png \u2192 p/a krumpled.heic: "},
+             {"p/a.png", (cwd / "out/p/a.heic").native(), "p/a.png \u2192 out/p/a.heic: "},
+             {"p/a.png", "/elsewhere/a.heic", "p/a.png \u2192 /elsewhere/a.heic: "}}) {
+        ImageItem item = itemOf(source, 3000, ItemStatus::done, 1000);
+        item.outputURL = output;
+        EXPECT_EQ(resultLine(item), told + Fmt::savings(3000, 1000));
+    }
+    ImageItem kept = keptOf("p/k.png", 1000, 1125);
+    kept.outputURL = cwd / "o/k.png";
+    EXPECT_EQ(resultLine(kept, true), "p/k.png -> o/k.png: Original kept (output was 13% larger)");
+    EXPECT_EQ(skippedLine(kept, cwd / "o/k.heic"), "p/k.png: skipped (o/k.heic exists)");
+    EXPECT_EQ(skippedJson(kept, "/o/k.heic"), "{\"source\":\"p/k.png\",\"output\":\"/o/k.heic\",\"status\":\"skipped\"}");
+}
+
+// Under a locale that isn't UTF-8 every character of ours is spelled in
+// ASCII; the names, the user's own bytes, are not touched.
+TEST(ReportTextTest, AsciiForPlainTerminals) {
+    for (const auto& [text, ascii] : std::vector<std::pair<std::string, std::string>>{
+             {"2.4\u00A0MB \u2192 800\u202Fk", "2.4 MB -> 800 k"},
+             {"a \u00B7 b\u2026 3\u00D74 \u2212 \u201Cq\u201D \u2018s\u2019", "a | b... 3x4 - \"q\" 's'"},
+             {"caf\u00E9 \U0001F600!", "caf? ?!"},
+             {"cut \xE2\x86", "cut ?"}})
+        EXPECT_EQ(asciiOnly(text), ascii) << text;
+    ImageItem named = itemOf("caf\u00E9/\u00E9.png", 3'000'000, ItemStatus::done, 1'000'000);
+    named.chosenQuality = 0.5;
+    EXPECT_EQ(resultLine(named, true), "caf\u00E9/\u00E9.png: 3.0 MB -> 1.0 MB (-67%) | quality 50%");
+    EXPECT_EQ(resultLine(itemOf("\u00E9", 1, ItemStatus::failure(Failure{})), true), "\u00E9: Failed");
 }
 
 TEST(ReportTextTest, OneLinePerResult) {
@@ -82,7 +121,7 @@ TEST(ReportTextTest, OneLinePerResult) {
 
 TEST(ReportTextTest, JsonIsValidEvenForOddNames) {
     const std::string done = resultJson(itemOf("a.jpg", 3000, ItemStatus::done, 1000));
-    for (const char* field : {"\"status\":\"done\"", "\"outputSize\":1000", "\"output\":\"a.jpg.heic\""})
+    for (const char* field : {"\"status\":\"done\"", "\"outputSize\":1000", "\"output\":\"a.heic\""})
         EXPECT_NE(done.find(field), std::string::npos) << done;
     EXPECT_EQ(resultJson(keptOf("k.png", 1000, 1125)),
               "{\"source\":\"k.png\",\"output\":\"k.png\",\"status\":\"kept\",\"originalSize\":1000,"

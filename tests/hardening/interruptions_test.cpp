@@ -67,6 +67,7 @@ std::unique_ptr<ChildProcess> heldCli(const fs::path& src, const fs::path& folde
     settings.push_back("KRUMPLE_" + watched + "_MARK=" + mark.string());
     if (hold > 0) settings.push_back("KRUMPLE_" + watched + "_HOLD=" + std::to_string(hold));
     settings.push_back("KRUMPLE_RELEASE=" + folder.string() + ".go");
+    settings.push_back("LC_ALL=C.UTF-8");  // the totals' "·", which a C locale spells "|"
     Strings args{"--format", "png", "--jobs", jobs, "--out", folder.string(), src.string()};
     if (keptCopies) args.insert(args.begin(), "--only-smaller");
     auto child = std::make_unique<ChildProcess>(KRUMPLE_CLI_PATH, args, folder.parent_path().string(),
