@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # scripts/package-check.sh BUILD-DIR: builds the Debian package in BUILD-DIR
 # with cpack and checks what it would install: its dependencies, both
-# programs, the desktop entry, AppStream metainfo, icon, manual pages and
-# translations, and that the packaged command line converts an image.
+# programs, the desktop entry, AppStream metainfo, icon, manual pages, shell
+# completions and translations, and that the packaged command line converts an
+# image.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:?usage: scripts/package-check.sh BUILD-DIR}" && pwd)
@@ -85,6 +86,23 @@ for page in krumple.1 krumple-cli.1; do
   [ -n "$found" ] || fail "the manual page $page is missing"
 done
 
+# Each completion where its shell looks; bash's must load, zsh's and fish's
+# pass their shells' syntax checks where those shells are installed.
+bash_completion=$share/bash-completion/completions/krumple-cli
+if [ ! -f "$bash_completion" ]; then
+  fail "the bash completion share/bash-completion/completions/krumple-cli is missing"
+elif ! bash -c 'source "$0" && complete -p krumple-cli' "$bash_completion" >/dev/null; then
+  fail "the bash completion does not load: $(bash -c 'source "$0"; complete -p krumple-cli' "$bash_completion" 2>&1)"
+fi
+for shell_file in zsh:zsh/vendor-completions/_krumple-cli fish:fish/vendor_completions.d/krumple-cli.fish; do
+  shell=${shell_file%%:*} file=$share/${shell_file#*:}
+  if [ ! -f "$file" ]; then
+    fail "the $shell completion share/${shell_file#*:} is missing"
+  elif command -v "$shell" >/dev/null && ! "$shell" -n "$file"; then
+    fail "the $shell completion share/${shell_file#*:} does not pass $shell -n"
+  fi
+done
+
 for language in en de fr; do
   [ -f "$share/krumple/translations/krumple_$language.qm" ] ||
     fail "share/krumple/translations/krumple_$language.qm is missing"
@@ -111,6 +129,12 @@ if [ -x "$cli" ]; then
   done
   "$cli" --format png --out "$work/back" "$work"/*/icon.* >/dev/null ||
     fail "the packaged krumple-cli could not read back its own outputs"
+  # One image through standard input and output, at a quality in percent.
+  if ! "$cli" -q 80 -f jpg --out - - < "$work/icon.png" > "$work/piped" 2>/dev/null; then
+    fail "the packaged krumple-cli could not convert standard input to standard output"
+  elif ! file -b "$work/piped" | grep -q '^JPEG image data'; then
+    fail "krumple-cli -f jpg --out - - wrote no JPEG: $(file -b "$work/piped")"
+  fi
 fi
 
 if [ "$failures" -gt 0 ]; then
