@@ -234,6 +234,12 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
     });
     connect(folder_, &QPushButton::clicked, this, [this] { store_.chooseOutputFolder(); });
 
+    // Tab goes row by row, left to right, as the panel reads.
+    const QList<QWidget*> order{format_,        qualityMode_, quality_,      maxFileSize_,   capsAutomatic_,
+                                ceilingSize_,   limitWidth_,  limitedSide_,  maxWidth_,      stripMetadata_,
+                                outputMode_,    folder_,      keepStructure_, onlySmaller_,  keepDates_};
+    for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+
     refresh();
 }
 

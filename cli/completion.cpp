@@ -83,16 +83,16 @@ std::string zsh() {
             description.insert(at, "\\");
         const bool valued = o.kind != ValueKind::none;
         const std::string name(o.name);
-        std::string spec = o.shortName ? "'(" + shortOf(o) + " " + name + ")'{" + shortOf(o) + (valued ? "+," : ",") +
+        std::string described = o.shortName ? "'(" + shortOf(o) + " " + name + ")'{" + shortOf(o) + (valued ? "+," : ",") +
                                              name + (valued ? "=" : "") + "}"
                                        : (o.name == "--files-from" ? "'*'" : "") + std::string("'") + name + (valued ? "=" : "") + "'";
-        spec += quoted("[" + description + "]");
-        if (o.kind == ValueKind::file) spec += "':file:_files'";
-        if (o.kind == ValueKind::folder) spec += "':folder:_files -/'";
-        if (o.kind == ValueKind::number) spec += quoted(":" + std::string(o.value) + ": ");
+        described += quoted("[" + description + "]");
+        if (o.kind == ValueKind::file) described += "':file:_files'";
+        if (o.kind == ValueKind::folder) described += "':folder:_files -/'";
+        if (o.kind == ValueKind::number) described += quoted(":" + std::string(o.value) + ": ");
         if (o.kind == ValueKind::words || o.kind == ValueKind::format)
-            spec += quoted(":" + std::string(o.value) + ":(" + valueWords(o) + ")");
-        script += "  " + spec + " \\\n";
+            described += quoted(":" + std::string(o.value) + ":(" + valueWords(o) + ")");
+        script += "  " + described + " \\\n";
     }
     return script + "  '*:file or folder:_files'\n";
 }

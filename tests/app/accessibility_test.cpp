@@ -54,6 +54,14 @@ private slots:
             ++checked;
         }
         QVERIFY(checked >= 12);
+        // Tab follows the panel's rows: Strip metadata (the Size row) comes before Save to, which
+        // comes before the Files row's check boxes.
+        QStringList tabbed;
+        for (QWidget* w = window.findChild<SettingsPanel*>()->nextInFocusChain(); tabbed.size() < 40; w = w->nextInFocusChain())
+            if (auto* box = qobject_cast<QCheckBox*>(w)) tabbed << box->text();
+        QVERIFY2(tabbed.indexOf(QStringLiteral("Strip metadata")) < tabbed.indexOf(QStringLiteral("Keep only smaller files")) &&
+                     tabbed.indexOf(QStringLiteral("Keep only smaller files")) < tabbed.indexOf(QStringLiteral("Keep dates")),
+                 qPrintable(tabbed.join(QStringLiteral(" | "))));
         // The format picker reads as radio buttons, the chosen one checked, its value the choice.
         auto* format = window.findChildren<SegmentedPicker*>().front();
         QAccessibleInterface* picker = QAccessible::queryAccessibleInterface(format);
