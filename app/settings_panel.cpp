@@ -39,6 +39,9 @@ QLabel* caption(const QString& text, QWidget* parent, QWidget* buddy = nullptr) 
     return label;
 }
 
+// The slider's position as the percentage assistive technology reads.
+int percentAt(int position) { return static_cast<int>(std::lround(100.0 * position / SettingsPanel::sliderScale)); }
+
 void dim(QWidget* label) { look::setForeground(label, look::secondary(label->palette())); }
 
 QHBoxLayout* row(QVBoxLayout* rows) {
@@ -144,7 +147,7 @@ SettingsPanel::SettingsPanel(Store& store, QWidget* parent)
     connect(qualityMode_, &QComboBox::currentIndexChanged, this,
             [this](int index) { store_.setQualityMode(static_cast<QualityMode>(std::clamp(index, 0, 2))); });
     connect(quality_, &QSlider::valueChanged, this, [this](int value) {
-        quality_->setProperty("accessibleValue", static_cast<int>(std::lround(100.0 * value / sliderScale)));
+        quality_->setProperty("accessibleValue", percentAt(value));
         if (store_.qualityMode() == QualityMode::automatic)
             store_.setTargetDistance(targetAt(value));
         else
@@ -292,7 +295,7 @@ void SettingsPanel::refresh() {
     qualityText_->setToolTip(automatic ? tr("Largest Butteraugli distance: %1").arg(store_.targetDistance(), 0, 'f', 1)
                                        : QString());
     // Read as a percentage with the label beside it, not as the raw position.
-    quality_->setProperty("accessibleValue", static_cast<int>(std::lround(100.0 * quality_->value() / sliderScale)));
+    quality_->setProperty("accessibleValue", percentAt(quality_->value()));
     quality_->setProperty("accessibleMinimum", 5);
     quality_->setProperty("accessibleMaximum", 100);
     quality_->setProperty("accessibleValueText", qualityText_->text());

@@ -1,74 +1,29 @@
 #include "apng.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <fstream>
 #include <string_view>
 #include <vector>
 
 #include "image_io.h"
+#include "png_chunks.h"
 
 namespace krumple::apng {
 namespace {
 using vips::VImage;
 
-constexpr std::array<std::uint8_t, 8> signature{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+using png::Chunk;
+using png::chunksOf;
+using png::put32;
+using png::putChunk;
+using png::read32;
+using png::signature;
 
-std::uint32_t crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc = 0xFFFFFFFFu) {
-    static const auto table = [] {
-        std::array<std::uint32_t, 256> t{};
-        for (std::uint32_t n = 0; n < 256; ++n) {
-            std::uint32_t c = n;
-            for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[n] = c;
-        }
-        return t;
-    }();
-    for (std::size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-    return crc;
-}
-
-std::uint32_t big32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
-}
-void put32(Blob& out, std::uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
-}
 void put16(Blob& out, std::uint16_t v) {
     out.push_back(static_cast<std::uint8_t>(v >> 8));
     out.push_back(static_cast<std::uint8_t>(v));
 }
-
-struct Chunk {
-    std::string_view type;
-    const std::uint8_t* data;
-    std::size_t size;
-};
-
-// The chunks after the signature; empty when the layout does not hold together.
-std::vector<Chunk> chunksOf(const Blob& png) {
-    std::vector<Chunk> chunks;
-    if (png.size() < 8 || !std::equal(signature.begin(), signature.end(), png.begin())) return {};
-    for (std::size_t at = 8; at < png.size();) {
-        if (png.size() - at < 12) return {};
-        const std::uint32_t size = big32(png.data() + at);
-        if (size > png.size() - at - 12) return {};
-        chunks.push_back({std::string_view(reinterpret_cast<const char*>(png.data() + at + 4), 4), png.data() + at + 8, size});
-        at += 12 + size;
-        if (chunks.back().type == "IEND") break;
-    }
-    return chunks;
-}
-
-void putChunk(Blob& out, std::string_view type, const std::uint8_t* data, std::size_t size) {
-    put32(out, static_cast<std::uint32_t>(size));
-    const std::size_t start = out.size();
-    out.insert(out.end(), type.begin(), type.end());
-    out.insert(out.end(), data, data + size);
-    put32(out, crc32(out.data() + start, out.size() - start) ^ 0xFFFFFFFFu);
-}
-void putChunk(Blob& out, std::string_view type, const Blob& data) { putChunk(out, type, data.data(), data.size()); }
 
 // Frame control: the whole canvas, shown for `delay` ms, replacing what was there.
 Blob frameControl(std::uint32_t sequence, int width, int height, int delay) {
@@ -94,8 +49,7 @@ bool sameHeader(const std::vector<Chunk>& a, const std::vector<Chunk>& b) {
 
 std::optional<Blob> animationFrom(const VImage& stacked, const std::function<Blob(const VImage&, bool)>& encode) {
     const int frames = stackedFrames(stacked), width = stacked.width(), page = stacked.height() / frames;
-    const std::vector<int> delays = stacked.get_typeof("delay") ? stacked.get_array_int("delay") : std::vector<int>{};
-    const auto delayOf = [&](int i) { return static_cast<std::size_t>(i) < delays.size() ? delays[static_cast<std::size_t>(i)] : 100; };
+    const FrameTiming timing = frameTiming(stacked);
     Blob out(signature.begin(), signature.end());
     std::uint32_t sequence = 0;
     std::vector<Chunk> first;
@@ -106,22 +60,22 @@ std::optional<Blob> animationFrom(const VImage& stacked, const std::function<Blo
     for (const Chunk& chunk : first) {
         if (chunk.type == "IEND") break;
         if (chunk.type == "IDAT" && !controlled) {
-            putChunk(out, "fcTL", frameControl(sequence++, width, page, delayOf(0)));
+            putChunk(out, "fcTL", frameControl(sequence++, width, page, timing.delayOf(0)));
             controlled = true;
         }
-        putChunk(out, chunk.type, chunk.data, chunk.size);
+        putChunk(out, chunk.type, {chunk.data, chunk.size});
         if (chunk.type == "IHDR") {
             Blob control;
             put32(control, static_cast<std::uint32_t>(frames));
-            put32(control, stacked.get_typeof("loop") ? static_cast<std::uint32_t>(std::max(0, stacked.get_int("loop"))) : 0);
+            put32(control, static_cast<std::uint32_t>(timing.loop));
             putChunk(out, "acTL", control);
         }
     }
     for (int i = 1; i < frames; ++i) {
-        const Blob png = encode(stacked.crop(0, i * page, width, page), false);
-        const std::vector<Chunk> chunks = chunksOf(png);
+        const Blob framePng = encode(stacked.crop(0, i * page, width, page), false);
+        const std::vector<Chunk> chunks = chunksOf(framePng);
         if (!sameHeader(chunks, first)) return std::nullopt;
-        putChunk(out, "fcTL", frameControl(sequence++, width, page, delayOf(i)));
+        putChunk(out, "fcTL", frameControl(sequence++, width, page, timing.delayOf(i)));
         for (const Chunk& chunk : chunks) {
             if (chunk.type != "IDAT") continue;
             Blob data;
@@ -130,7 +84,7 @@ std::optional<Blob> animationFrom(const VImage& stacked, const std::function<Blo
             putChunk(out, "fdAT", data);
         }
     }
-    putChunk(out, "IEND", nullptr, 0);
+    putChunk(out, "IEND", {});
     return out;
 }
 
@@ -148,8 +102,8 @@ std::optional<VImage> framesOf(const Blob& file) {
     for (const Chunk& chunk : chunks) {
         if (chunk.type == "acTL" && chunk.size == 8) {
             animated = true;
-            announced = big32(chunk.data);
-            plays = big32(chunk.data + 4);
+            announced = read32(chunk.data);
+            plays = read32(chunk.data + 4);
         } else if (chunk.type == "fcTL" && chunk.size == 26) {
             frames.push_back({chunk.data, {}});
         } else if (chunk.type == "IDAT") {
@@ -166,7 +120,7 @@ std::optional<VImage> framesOf(const Blob& file) {
     // Only the frames announced count: more would be past what the header promised.
     if (frames.size() > announced) frames.resize(announced);
     if (!animated || frames.size() < 2) return std::nullopt;
-    const int width = static_cast<int>(big32(chunks.front().data)), height = static_cast<int>(big32(chunks.front().data + 4));
+    const int width = static_cast<int>(read32(chunks.front().data)), height = static_cast<int>(read32(chunks.front().data + 4));
     const std::uint8_t colourType = chunks.front().data[9];
     bool alpha = colourType == 4 || colourType == 6 ||
                  std::ranges::any_of(shared, [](const Chunk* c) { return c->type == "tRNS"; });
@@ -176,21 +130,21 @@ std::optional<VImage> framesOf(const Blob& file) {
     std::vector<int> delays;
     try {
         for (const Frame& frame : frames) {
-            const int w = static_cast<int>(big32(frame.control + 4)), h = static_cast<int>(big32(frame.control + 8));
-            const int x = static_cast<int>(big32(frame.control + 12)), y = static_cast<int>(big32(frame.control + 16));
+            const int w = static_cast<int>(read32(frame.control + 4)), h = static_cast<int>(read32(frame.control + 8));
+            const int x = static_cast<int>(read32(frame.control + 12)), y = static_cast<int>(read32(frame.control + 16));
             const int num = frame.control[20] << 8 | frame.control[21], den = frame.control[22] << 8 | frame.control[23];
             const std::uint8_t dispose = frame.control[24], blend = frame.control[25];
             if (w < 1 || h < 1 || x < 0 || y < 0 || x > width - w || y > height - h || frame.data.empty()) return std::nullopt;
             if (x != 0 || y != 0 || w != width || h != height) alpha = true;
             // The frame as a PNG of its own: the file's header at the frame's size.
-            Blob png(signature.begin(), signature.end());
+            Blob single(signature.begin(), signature.end());
             Blob header(chunks.front().data, chunks.front().data + 13);
             std::memcpy(header.data(), frame.control + 4, 8);
-            putChunk(png, "IHDR", header);
-            for (const Chunk* c : shared) putChunk(png, c->type, c->data, c->size);
-            putChunk(png, "IDAT", frame.data);
-            putChunk(png, "IEND", nullptr, 0);
-            VImage pixels = VImage::new_from_buffer(png.data(), png.size(), "").colourspace(VIPS_INTERPRETATION_sRGB);
+            putChunk(single, "IHDR", header);
+            for (const Chunk* c : shared) putChunk(single, c->type, {c->data, c->size});
+            putChunk(single, "IDAT", frame.data);
+            putChunk(single, "IEND", {});
+            VImage pixels = VImage::new_from_buffer(single.data(), single.size(), "").colourspace(VIPS_INTERPRETATION_sRGB);
             if (pixels.format() != VIPS_FORMAT_UCHAR) pixels = (pixels / 257).cast(VIPS_FORMAT_UCHAR);
             if (!pixels.has_alpha()) pixels = pixels.bandjoin_const({255});
             const VImage before = canvas;
@@ -210,11 +164,7 @@ std::optional<VImage> framesOf(const Blob& file) {
         // Opaque everywhere, partial frames and all: no alpha to carry.
         if (!alpha || stacked.extract_band(3).min() == 255) stacked = stacked.extract_band(0, VImage::option()->set("n", 3));
         stacked = stacked.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB)).copy_memory();
-        stacked.set(VIPS_META_PAGE_HEIGHT, height);
-        stacked.set(VIPS_META_N_PAGES, static_cast<int>(shown.size()));
-        stacked.set("delay", delays);
-        stacked.set("loop", static_cast<int>(plays));
-        return stacked;
+        return withFrameTiming(stacked, height, {delays, static_cast<int>(std::min<std::uint32_t>(plays, INT32_MAX))});
     } catch (const vips::VError&) {
         vips_error_clear();
         return std::nullopt;
@@ -227,13 +177,13 @@ int frameCount(const std::filesystem::path& file) {
     if (!in.read(reinterpret_cast<char*>(head), 8) || !std::equal(signature.begin(), signature.end(), head)) return 0;
     // acTL comes before the first IDAT: no pixel data need be read.
     for (std::uint64_t at = 8; in.seekg(static_cast<std::streamoff>(at)) && in.read(reinterpret_cast<char*>(head), 8);) {
-        const std::uint32_t size = big32(head);
+        const std::uint32_t size = read32(head);
         const std::string_view type(reinterpret_cast<const char*>(head + 4), 4);
         if (type == "IDAT" || type == "IEND") return 1;
         if (type == "acTL" && size == 8) {
             std::uint8_t control[4];
             if (!in.read(reinterpret_cast<char*>(control), 4)) return 1;
-            return static_cast<int>(std::max<std::uint32_t>(1, std::min<std::uint32_t>(big32(control), 100000)));
+            return static_cast<int>(std::max<std::uint32_t>(1, std::min<std::uint32_t>(read32(control), 100000)));
         }
         at += 12 + std::uint64_t{size};
     }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -33,17 +34,20 @@ struct ImageDeleter {
 using DecoderPtr = std::unique_ptr<avifDecoder, DecoderDeleter>;
 using ImagePtr = std::unique_ptr<avifImage, ImageDeleter>;
 
-DecoderPtr parsed(const Blob& file) {
+// A decoder that has read the file's structure, from `read` (memory or a file).
+DecoderPtr parsed(const std::function<avifResult(avifDecoder*)>& read) {
     DecoderPtr decoder(avifDecoderCreate());
     if (!decoder) return nullptr;
     decoder->maxThreads = 1;  // jobs run one a core already
     decoder->imageSizeLimit = pixelLimit;
     // Read what libheif reads: files that bend the letter of the format too.
     decoder->strictFlags = AVIF_STRICT_DISABLED;
-    if (avifDecoderSetIOMemory(decoder.get(), file.data(), file.size()) != AVIF_RESULT_OK ||
-        avifDecoderParse(decoder.get()) != AVIF_RESULT_OK)
-        return nullptr;
+    if (read(decoder.get()) != AVIF_RESULT_OK || avifDecoderParse(decoder.get()) != AVIF_RESULT_OK) return nullptr;
     return decoder;
+}
+
+DecoderPtr parsed(const Blob& file) {
+    return parsed([&file](avifDecoder* d) { return avifDecoderSetIOMemory(d, file.data(), file.size()); });
 }
 
 // The crop the clean aperture asks for, when it is a valid one.
@@ -123,8 +127,9 @@ bool looksLikeAvif(const std::uint8_t* head, std::size_t size) {
     return false;
 }
 
-std::optional<Header> headerOf(const Blob& file) {
-    const DecoderPtr decoder = parsed(file);
+std::optional<Header> headerOf(const std::filesystem::path& file) {
+    // Read from the file as parsing asks: the pixels stay on disk.
+    const DecoderPtr decoder = parsed([&file](avifDecoder* d) { return avifDecoderSetIOFile(d, file.c_str()); });
     if (!decoder || decoder->imageCount < 1) return std::nullopt;
     const avifImage& image = *decoder->image;
     Header header;
@@ -166,13 +171,8 @@ std::optional<VImage> framesOf(const Blob& file, int most) {
         if (decoder->image->icc.size > 0)
             vips_image_set_blob_copy(stacked.get_image(), VIPS_META_ICC_NAME, decoder->image->icc.data,
                                      decoder->image->icc.size);
-        if (frames.size() > 1) {
-            stacked.set(VIPS_META_PAGE_HEIGHT, frames.front().height());
-            stacked.set(VIPS_META_N_PAGES, static_cast<int>(frames.size()));
-            stacked.set("delay", delays);
-            stacked.set("loop", 0);
-        }
-        return stacked;
+        // libavif 0.11 keeps no loop count: a sequence plays for ever.
+        return frames.size() > 1 ? withFrameTiming(stacked, frames.front().height(), {delays, 0}) : stacked;
     } catch (const vips::VError&) {
         vips_error_clear();
         return std::nullopt;
@@ -183,7 +183,7 @@ std::optional<Blob> animationFrom(const VImage& stacked, const MetadataBlocks& m
     const int frames = stackedFrames(stacked);
     const VImage im = Converter::toDisplaySRGB(stacked).copy_memory();
     const int width = im.width(), page = im.height() / frames, bands = im.bands();
-    const std::vector<int> delays = im.get_typeof("delay") ? im.get_array_int("delay") : std::vector<int>{};
+    const FrameTiming timing = frameTiming(im);
     std::unique_ptr<::avifEncoder, EncoderDeleter> encoder(avifEncoderCreate());
     if (!encoder) return std::nullopt;
     encoder->maxThreads = 1;
@@ -219,7 +219,7 @@ std::optional<Blob> animationFrom(const VImage& stacked, const MetadataBlocks& m
         rgb.pixels = const_cast<std::uint8_t*>(pixels + static_cast<std::size_t>(i) * static_cast<std::size_t>(page) * row);
         rgb.rowBytes = static_cast<std::uint32_t>(row);
         if (avifImageRGBToYUV(image.get(), &rgb) != AVIF_RESULT_OK) return std::nullopt;
-        const int delay = i < static_cast<int>(delays.size()) ? std::max(1, delays[static_cast<std::size_t>(i)]) : 100;
+        const int delay = std::max(1, timing.delayOf(i));
         if (avifEncoderAddImage(encoder.get(), image.get(), static_cast<std::uint64_t>(delay), AVIF_ADD_IMAGE_FLAG_NONE) !=
             AVIF_RESULT_OK)
             return std::nullopt;

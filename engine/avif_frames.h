@@ -4,6 +4,7 @@
 // can't do: image sequences, in and out, and stills libheif refuses (a
 // mirrored picture of more than 8 bits).
 
+#include <filesystem>
 #include <optional>
 
 #include <vips/vips8>
@@ -28,7 +29,7 @@ struct Header {
 };
 
 // What the file holds, read without decoding a pixel; nullopt when libavif refuses it.
-std::optional<Header> headerOf(const Blob& file);
+std::optional<Header> headerOf(const std::filesystem::path& file);
 
 // Up to `most` frames, decoded, cropped, turned and mirrored as the file
 // says, stacked as libvips stacks an animation ("page-height", "delay" in

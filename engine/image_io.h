@@ -30,6 +30,20 @@ namespace krumple {
 // "page-height"; 1 for a still.
 int stackedFrames(const vips::VImage& image);
 
+// An animation's timing as libvips keeps it beside stacked frames: "delay"
+// (ms a frame) and "loop" (how many plays, 0 for ever).
+struct FrameTiming {
+    std::vector<int> delays;
+    int loop = 0;
+    // Frame `i`'s time, or 100 ms for a frame the file doesn't time.
+    int delayOf(int i) const {
+        return i >= 0 && static_cast<std::size_t>(i) < delays.size() ? delays[static_cast<std::size_t>(i)] : 100;
+    }
+};
+FrameTiming frameTiming(const vips::VImage& stacked);
+// `stacked` marked as frames `pageHeight` rows high, timed by `timing`.
+vips::VImage withFrameTiming(vips::VImage stacked, int pageHeight, const FrameTiming& timing);
+
 // A picture passed from reader to writer. It carries its own colour profile;
 // pixels may still be decoding lazily when `decoded` is false.
 struct Image {

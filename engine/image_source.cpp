@@ -250,6 +250,22 @@ int stackedFrames(const VImage& image) {
     return page > 0 && page < image.height() && image.height() % page == 0 ? image.height() / page : 1;
 }
 
+FrameTiming frameTiming(const VImage& stacked) {
+    FrameTiming timing;
+    if (stacked.get_typeof("delay") != 0) timing.delays = stacked.get_array_int("delay");
+    if (stacked.get_typeof("loop") != 0) timing.loop = std::max(0, stacked.get_int("loop"));
+    return timing;
+}
+
+VImage withFrameTiming(VImage stacked, int pageHeight, const FrameTiming& timing) {
+    stacked = stacked.copy();
+    stacked.set(VIPS_META_PAGE_HEIGHT, pageHeight);
+    stacked.set(VIPS_META_N_PAGES, stacked.height() / pageHeight);
+    stacked.set("delay", timing.delays);
+    stacked.set("loop", timing.loop);
+    return stacked;
+}
+
 int Image::frames() const { return stackedFrames(pixels); }
 
 ImageSource::ImageSource(std::filesystem::path path, VImage header, Properties props, bool magick)
@@ -299,10 +315,9 @@ std::unique_ptr<ImageSource> ImageSource::openAvif(const std::filesystem::path& 
     const std::size_t got = readUpTo(fd, reinterpret_cast<char*>(head), sizeof head);
     ::close(fd);
     if (!avif::looksLikeAvif(head, got)) return nullptr;
-    std::unique_ptr<ImageSource> source(new ImageSource(path, VImage(), {}, false));
-    const auto file = source->wholeFile();
-    const auto found = file ? avif::headerOf(*file) : std::nullopt;
+    const auto found = avif::headerOf(path);
     if (!found || (onlyBeyondLibheif && !found->beyondLibheif)) return nullptr;
+    std::unique_ptr<ImageSource> source(new ImageSource(path, VImage(), {}, false));
     try {
         const int bands = found->alpha ? 4 : 3;
         VImage header = VImage::black(found->width, found->height, VImage::option()->set("bands", bands));

@@ -49,7 +49,8 @@ std::optional<Blob> animationFrom(const VImage& stacked, int q, bool lossless) {
     info.have_animation = JXL_TRUE;
     info.animation.tps_numerator = 1000;  // a tick is a millisecond
     info.animation.tps_denominator = 1;
-    info.animation.num_loops = stacked.get_typeof("loop") ? static_cast<std::uint32_t>(std::max(0, stacked.get_int("loop"))) : 0;
+    const FrameTiming timing = frameTiming(stacked);
+    info.animation.num_loops = static_cast<std::uint32_t>(timing.loop);
     JxlColorEncoding srgb;
     JxlColorEncodingSetToSRGB(&srgb, JXL_FALSE);
     if (JxlEncoderSetBasicInfo(encoder.get(), &info) != JXL_ENC_SUCCESS ||
@@ -61,14 +62,13 @@ std::optional<Blob> animationFrom(const VImage& stacked, int q, bool lossless) {
         JxlEncoderSetFrameDistance(settings, lossless ? 0.0f : distanceFor(q)) != JXL_ENC_SUCCESS)
         return std::nullopt;
 
-    const std::vector<int> delays = stacked.get_typeof("delay") ? stacked.get_array_int("delay") : std::vector<int>{};
     const JxlPixelFormat format{static_cast<std::uint32_t>(bands), JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
     const auto frameBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(page) * static_cast<std::size_t>(bands);
     const auto* pixels = static_cast<const std::uint8_t*>(vips_image_get_data(im.get_image()));
     for (int i = 0; i < frames; ++i) {
         JxlFrameHeader header;
         JxlEncoderInitFrameHeader(&header);
-        header.duration = static_cast<std::uint32_t>(static_cast<std::size_t>(i) < delays.size() ? std::max(0, delays[static_cast<std::size_t>(i)]) : 100);
+        header.duration = static_cast<std::uint32_t>(std::max(0, timing.delayOf(i)));
         if (JxlEncoderSetFrameHeader(settings, &header) != JXL_ENC_SUCCESS ||
             JxlEncoderAddImageFrame(settings, &format, pixels + static_cast<std::size_t>(i) * frameBytes, frameBytes) != JXL_ENC_SUCCESS)
             return std::nullopt;
@@ -130,11 +130,7 @@ std::optional<VImage> framesOf(const Blob& file) {
                                                         static_cast<int>(format.num_channels), VIPS_FORMAT_UCHAR);
     if (!copied) return std::nullopt;
     VImage stacked = VImage(copied).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
-    stacked.set(VIPS_META_PAGE_HEIGHT, page);
-    stacked.set(VIPS_META_N_PAGES, static_cast<int>(delays.size()));
-    stacked.set("delay", delays);
-    stacked.set("loop", static_cast<int>(info.animation.num_loops));
-    return stacked;
+    return withFrameTiming(stacked, page, {delays, static_cast<int>(std::min<std::uint32_t>(info.animation.num_loops, INT32_MAX))});
 }
 
 int frameCount(const Blob& file) {

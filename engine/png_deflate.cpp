@@ -7,20 +7,13 @@
 #include <utility>
 #include <vector>
 
+#include "png_chunks.h"
+
 namespace krumple::png {
 namespace {
 
-constexpr std::uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 // Larger IDAT chunks gain nothing; this keeps each well inside a chunk's 2^31 bytes.
 constexpr std::size_t idatChunk = std::size_t{1} << 20;
-
-std::uint32_t read32(const std::uint8_t* p) {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
-}
-
-void put32(Blob& out, std::uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
-}
 
 // The bytes of a non-interlaced picture's filtered rows, from its IHDR; 0 when unknown.
 std::uint64_t rowsSize(const Blob& head) {
@@ -34,7 +27,7 @@ std::uint64_t rowsSize(const Blob& head) {
 }
 
 // The image data's chunks inflated into rows of the size IHDR gives.
-std::optional<Blob> inflated(const std::vector<std::pair<const std::uint8_t*, std::size_t>>& chunks, std::uint64_t size) {
+std::optional<Blob> inflated(const std::vector<const Chunk*>& chunks, std::uint64_t size) {
     if (size == 0 || size > (std::uint64_t{1} << 32)) return std::nullopt;
     Blob out(static_cast<std::size_t>(size));
     z_stream z{};
@@ -42,9 +35,9 @@ std::optional<Blob> inflated(const std::vector<std::pair<const std::uint8_t*, st
     z.next_out = out.data();
     z.avail_out = static_cast<uInt>(out.size());
     int status = Z_OK;
-    for (const auto& [data, length] : chunks) {
-        z.next_in = const_cast<Bytef*>(data);
-        z.avail_in = static_cast<uInt>(length);
+    for (const Chunk* chunk : chunks) {
+        z.next_in = const_cast<Bytef*>(chunk->data);
+        z.avail_in = static_cast<uInt>(chunk->size);
         while (z.avail_in > 0 && status == Z_OK) status = inflate(&z, Z_NO_FLUSH);
         if (status != Z_OK) break;
     }
@@ -57,31 +50,26 @@ std::optional<Blob> inflated(const std::vector<std::pair<const std::uint8_t*, st
 }  // namespace
 
 std::optional<Parts> split(std::span<const std::uint8_t> file, Keep keep) {
-    if (file.size() < 8 || std::memcmp(file.data(), signature, 8) != 0) return std::nullopt;
+    const std::vector<Chunk> chunks = chunksOf(file);
+    if (chunks.empty() || chunks.front().type != "IHDR" || chunks.back().type != "IEND") return std::nullopt;
     Parts parts;
-    parts.head.assign(signature, signature + 8);
-    std::vector<std::pair<const std::uint8_t*, std::size_t>> idat;
+    parts.head.assign(signature.begin(), signature.end());
+    std::vector<const Chunk*> idat;
     enum { before, inside, after } where = before;
-    std::size_t at = 8;
-    while (at + 12 <= file.size()) {
-        const std::uint32_t length = read32(file.data() + at);
-        if (length > file.size() - at - 12) return std::nullopt;
-        const auto* chunk = file.data() + at;
-        const std::size_t whole = std::size_t{length} + 12;
-        if (std::memcmp(chunk + 4, "IDAT", 4) == 0) {
+    for (const Chunk& chunk : chunks) {
+        if (chunk.type == "IDAT") {
             if (where == after) return std::nullopt;
             where = inside;
-            idat.emplace_back(chunk + 8, length);
+            idat.push_back(&chunk);
         } else {
             if (where == inside) where = after;
             Blob& into = where == before ? parts.head : parts.tail;
-            into.insert(into.end(), chunk, chunk + whole);
+            into.insert(into.end(), chunk.whole().begin(), chunk.whole().end());
         }
-        at += whole;
     }
-    if (at != file.size() || where != after) return std::nullopt;
+    if (where != after) return std::nullopt;
     if (keep == Keep::stream) {
-        for (const auto& [data, length] : idat) parts.stream.insert(parts.stream.end(), data, data + length);
+        for (const Chunk* chunk : idat) parts.stream.insert(parts.stream.end(), chunk->data, chunk->data + chunk->size);
         return parts;
     }
     auto rows = inflated(idat, rowsSize(parts.head));
@@ -115,24 +103,22 @@ std::optional<Blob> deflated(const Blob& rows, Strategy strategy) {
     return out;
 }
 
-namespace {
-void putChunk(Blob& out, const char* type, const Blob& data) {
-    put32(out, static_cast<std::uint32_t>(data.size()));
-    const std::size_t start = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    put32(out, static_cast<std::uint32_t>(crc32(0, out.data() + start, static_cast<uInt>(out.size() - start))));
-}
-}  // namespace
-
 Parts withPalette(Parts grey, const Blob& plte, const Blob& trns) {
-    // IHDR's colour type, then its CRC over type and data.
-    grey.head[8 + 8 + 9] = 3;
-    const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, grey.head.data() + 12, 17));
-    for (int i = 0; i < 4; ++i) grey.head[29 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
-    // Just before the image data, after any colour chunks, as the format orders them.
-    putChunk(grey.head, "PLTE", plte);
-    if (!trns.empty()) putChunk(grey.head, "tRNS", trns);
+    // IHDR with the palette's colour type, then PLTE and tRNS just before the
+    // image data, after any colour chunks, as the format orders them.
+    Blob head(signature.begin(), signature.end());
+    for (const Chunk& chunk : chunksOf(grey.head)) {
+        if (chunk.type != "IHDR") {
+            head.insert(head.end(), chunk.whole().begin(), chunk.whole().end());
+            continue;
+        }
+        Blob header(chunk.data, chunk.data + chunk.size);
+        header.at(9) = 3;
+        putChunk(head, "IHDR", header);
+    }
+    putChunk(head, "PLTE", plte);
+    if (!trns.empty()) putChunk(head, "tRNS", trns);
+    grey.head = std::move(head);
     return grey;
 }
 
@@ -140,13 +126,7 @@ Blob joined(const Parts& parts, const Blob& idat) {
     Blob out(parts.head);
     out.reserve(parts.head.size() + idat.size() + parts.tail.size() + 12 * (idat.size() / idatChunk + 1));
     for (std::size_t at = 0; at < idat.size() || at == 0; at += idatChunk) {
-        const std::size_t length = std::min(idatChunk, idat.size() - at);
-        put32(out, static_cast<std::uint32_t>(length));
-        const std::size_t type = out.size();
-        out.insert(out.end(), {'I', 'D', 'A', 'T'});
-        out.insert(out.end(), idat.begin() + static_cast<std::ptrdiff_t>(at),
-                   idat.begin() + static_cast<std::ptrdiff_t>(at + length));
-        put32(out, static_cast<std::uint32_t>(crc32(0, out.data() + type, static_cast<uInt>(length + 4))));
+        putChunk(out, "IDAT", std::span(idat).subspan(at, std::min(idatChunk, idat.size() - at)));
         if (idat.empty()) break;
     }
     out.insert(out.end(), parts.tail.begin(), parts.tail.end());

@@ -57,9 +57,7 @@ struct Choice {
     png::Strategy strategy = png::Strategy::standard;
 };
 
-// The PNG of `choice`, cut into its parts, its rows still to be deflated:
-// libvips writes them stored. A palette PNG is written by libvips as grey
-// indices, then given its palette.
+// A PNG libvips saved, cut into its parts, its rows inflated.
 std::optional<png::Parts> rowsOf(VipsBlob* saved) {
     auto* area = reinterpret_cast<VipsArea*>(saved);
     auto parts = png::split({static_cast<const std::uint8_t*>(area->data), area->length}, png::Keep::rows);
@@ -67,12 +65,15 @@ std::optional<png::Parts> rowsOf(VipsBlob* saved) {
     return parts;
 }
 
-std::optional<png::Parts> storedParts(const VImage& image, const png::Reduction& reduction, const Choice& choice) {
+// The PNG of `choice`, cut into its parts, its rows still to be deflated:
+// libvips writes them stored. A palette PNG is written by libvips as grey
+// indices, then given its palette.
+std::optional<png::Parts> storedParts(const png::Reduction& reduction, const Choice& choice) {
     auto options = VImage::option()->set("compression", 0)->set("filter", choice.filter);
-    if (!choice.palette) return rowsOf(image.pngsave_buffer(options));
+    if (!choice.palette) return rowsOf(reduction.image.pngsave_buffer(options));
     const png::Palette& palette = *reduction.palette;
     // Arithmetic on the picture's own band keeps its metadata on the indices.
-    const VImage indices = (image[0] * 0 + palette.indices)
+    const VImage indices = (reduction.image[0] * 0 + palette.indices)
                                .cast(VIPS_FORMAT_UCHAR)
                                .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_B_W));
     auto grey = rowsOf(indices.pngsave_buffer(options->set("bitdepth", palette.bits)));
@@ -107,24 +108,27 @@ struct Written {
 // Each way of storing the rows tried: without and with every row's best
 // filter, each deflated three ways, palette and not. The smallest wins; on
 // a sample, run-length coding (far the fastest) wins anything within 2 %.
-std::optional<Written> bestWay(const VImage& image, const png::Reduction& reduction) {
-    const bool sampled = static_cast<std::int64_t>(image.width()) * image.height() > sampledAbove;
+std::optional<Written> bestWay(const png::Reduction& reduction) {
+    const bool sampled = std::int64_t{reduction.image.width()} * reduction.image.height() > sampledAbove;
     const png::Reduction tried = sampled ? sampleOf(reduction) : reduction;
     std::optional<std::pair<std::size_t, Written>> best, bestRuns;
     for (const bool palette : {false, true}) {
         if (palette && !reduction.palette) continue;
         for (const auto filter : {VIPS_FOREIGN_PNG_FILTER_NONE, VIPS_FOREIGN_PNG_FILTER_ALL}) {
-            const auto parts = storedParts(tried.image, tried, {palette, filter, {}});
+            const auto parts = storedParts(tried, {palette, filter, {}});
             if (!parts) return std::nullopt;
             for (const auto strategy : {png::Strategy::standard, png::Strategy::filtered, png::Strategy::runs}) {
                 const auto idat = png::deflated(parts->rows, strategy);
                 if (!idat) return std::nullopt;
-                Written way{{palette, filter, strategy}, std::nullopt};
-                if (!sampled) way.file = png::joined(*parts, *idat);
                 // Whole files: a palette's own chunk counts.
                 const std::size_t size = parts->head.size() + idat->size() + parts->tail.size();
-                if (strategy == png::Strategy::runs && (!bestRuns || size < bestRuns->first)) bestRuns.emplace(size, way);
-                if (!best || size < best->first) best.emplace(size, std::move(way));
+                const bool better = !best || size < best->first;
+                const bool betterRuns = sampled && strategy == png::Strategy::runs && (!bestRuns || size < bestRuns->first);
+                if (!better && !betterRuns) continue;
+                Written way{{palette, filter, strategy}, std::nullopt};
+                if (!sampled) way.file = png::joined(*parts, *idat);  // only a winner is put together
+                if (betterRuns) bestRuns.emplace(size, way);
+                if (better) best.emplace(size, std::move(way));
             }
         }
     }
@@ -148,10 +152,10 @@ std::optional<Blob> withSourceData(const Blob& ours, const Blob& source) {
 std::optional<Blob> smallestPng(const VImage& image, const Blob* source) {
     png::Reduction reduction = png::reduced(image);
     for (;;) {
-        auto way = bestWay(image, reduction);
+        auto way = bestWay(reduction);
         if (!way) return std::nullopt;
         if (!way->file) {
-            const auto parts = storedParts(reduction.image, reduction, way->choice);
+            const auto parts = storedParts(reduction, way->choice);
             const auto idat = parts ? png::deflated(parts->rows, way->choice.strategy) : std::nullopt;
             if (!idat) return std::nullopt;
             way->file = png::joined(*parts, *idat);
